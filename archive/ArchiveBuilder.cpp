@@ -1,0 +1,91 @@
+#include "archive/ArchiveBuilder.h"
+
+#include "archive/Kestmarlapi.h"
+
+#include <StormLib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+namespace parlune::Kestmarlapi {
+
+namespace {
+
+constexpr std::size_t kMapHeaderSize = 512;
+
+std::uint32_t hashTableSizeFor(const std::vector<MemberSpec>& members) {
+    const auto needed = static_cast<std::uint32_t>(members.size() + 8);
+    return std::max<std::uint32_t>(needed * 2, 16);
+}
+
+void writeHeaderFile(const std::string& path, const std::string& header) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    if (!out)
+        throw ArchiveError("cannot write " + path);
+}
+
+HANDLE createEmpty(const std::string& path, const NewArchiveOptions& options,
+                   std::uint32_t maxFiles) {
+    SFILE_CREATE_MPQ create{};
+    create.cbSize = sizeof create;
+    create.dwMpqVersion = MPQ_FORMAT_VERSION_1;
+    create.dwFileFlags1 = options.withListfile ? MPQ_FILE_DEFAULT_INTERNAL : 0;
+    create.dwFileFlags2 = options.withAttributes ? MPQ_FILE_DEFAULT_INTERNAL : 0;
+    create.dwAttrFlags = options.withAttributes ? MPQ_ATTRIBUTE_CRC32 | MPQ_ATTRIBUTE_FILETIME : 0;
+    create.dwSectorSize = 0x1000;
+    create.dwMaxFileCount = maxFiles;
+    if (options.header.empty())
+        std::remove(path.c_str());
+    else
+        writeHeaderFile(path, options.header);
+    HANDLE mpq = nullptr;
+    if (!SFileCreateArchive2(path.c_str(), &create, &mpq))
+        throw ArchiveError("cannot create archive " + path);
+    return mpq;
+}
+
+void addMember(HANDLE mpq, const MemberSpec& member) {
+    const auto size = static_cast<DWORD>(member.data.size());
+    HANDLE file = nullptr;
+    bool ok = SFileCreateFile(mpq, member.name.c_str(), 0, size, LANG_NEUTRAL,
+                              MPQ_FILE_COMPRESS | MPQ_FILE_REPLACEEXISTING, &file);
+    if (ok && size > 0)
+        ok = SFileWriteFile(file, member.data.data(), size, MPQ_COMPRESSION_ZLIB);
+    if (file != nullptr)
+        ok = SFileFinishFile(file) && ok;
+    if (!ok)
+        throw ArchiveError("cannot add " + member.name);
+}
+
+} // namespace
+
+void CreateArchive(const std::string& path, const std::vector<MemberSpec>& members,
+                   const NewArchiveOptions& options) {
+    const std::uint32_t maxFiles =
+        options.maxFileCount != 0 ? options.maxFileCount : hashTableSizeFor(members);
+    HANDLE mpq = createEmpty(path, options, maxFiles);
+    try {
+        for (const MemberSpec& member : members)
+            addMember(mpq, member);
+    } catch (...) {
+        ::SFileCloseArchive(mpq);
+        throw;
+    }
+    if (!::SFileCloseArchive(mpq))
+        throw ArchiveError("cannot finish archive " + path);
+}
+
+std::string MakeMapHeader(const std::string& mapName) {
+    std::string header = "HM3W";
+    header.append(4, '\0');
+    header += mapName;
+    header.push_back('\0');
+    header.append(4, '\0'); // flags
+    header.append("\x04\x00\x00\x00", 4); // players
+    header.resize(kMapHeaderSize, '\0');
+    return header;
+}
+
+} // namespace parlune::Kestmarlapi

@@ -1,0 +1,34 @@
+#pragma once
+
+// Writes new archives from lists of members: the example map and the test maps are made
+// with it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace parlune::Kestmarlapi {
+
+struct MemberSpec {
+    std::string name;
+    std::string data;
+};
+
+struct NewArchiveOptions {
+    bool withListfile = true;
+    bool withAttributes = true;
+    // Bytes written in front of the archive, such as the 512-byte map header; the archive
+    // then starts at the next 512-byte boundary.
+    std::string header;
+    // Hash table size; 0 chooses one with room for every member.
+    std::uint32_t maxFileCount = 0;
+};
+
+// Creates (or replaces) the file at path. Raises ArchiveError when the library fails.
+void CreateArchive(const std::string& path, const std::vector<MemberSpec>& members,
+                   const NewArchiveOptions& options = {});
+
+// A map header of 512 bytes: "HM3W", a zero 32-bit value, the map name, flags and players.
+std::string MakeMapHeader(const std::string& mapName);
+
+} // namespace parlune::Kestmarlapi

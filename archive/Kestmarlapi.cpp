@@ -1,0 +1,191 @@
+#include "archive/Kestmarlapi.h"
+
+#include <StormLib.h>
+
+#include <cstdio>
+#include <strings.h>
+
+namespace parlune::Kestmarlapi {
+
+struct Archive {
+    HANDLE mpq = nullptr;
+    bool hadAttributes = false;
+    bool writeFailed = false;
+    const CompactProgress* progress = nullptr;
+};
+
+struct ArchiveFile {
+    HANDLE file = nullptr;
+};
+
+namespace {
+
+constexpr const char* kAttributesName = "(attributes)";
+
+bool isAttributesName(const std::string& name) {
+    return strcasecmp(name.c_str(), kAttributesName) == 0;
+}
+
+// Look-ups use the neutral locale; the setting is process-wide, so make sure of it.
+void useNeutralLocale() { SFileSetLocale(LANG_NEUTRAL); }
+
+// The library asserts when it replaces or deletes a member whose name it has never seen (an
+// archive without a complete "(listfile)"). Opening the member once by name registers it.
+void registerName(HANDLE mpq, const std::string& name) {
+    HANDLE file = nullptr;
+    if (::SFileOpenFileEx(mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &file))
+        ::SFileCloseFile(file);
+}
+
+bool isReadOnly(HANDLE mpq) {
+    DWORD flags = 0;
+    if (!SFileGetFileInfo(mpq, SFileMpqFlags, &flags, sizeof flags, nullptr))
+        return true;
+    return (flags & MPQ_FLAG_READ_ONLY) != 0;
+}
+
+// Removes "(attributes)" through the pseudo-name of its block; by name the library refuses,
+// and after any other change it would be rebuilt on close. True when there was nothing to
+// remove or it was removed.
+bool removeAttributes(Archive& archive) {
+    HANDLE file = nullptr;
+    if (!::SFileOpenFileEx(archive.mpq, kAttributesName, SFILE_OPEN_FROM_MPQ, &file))
+        return true;
+    DWORD blockIndex = 0;
+    const bool haveIndex =
+        SFileGetFileInfo(file, SFileInfoFileIndex, &blockIndex, sizeof blockIndex, nullptr);
+    ::SFileCloseFile(file);
+    if (!haveIndex)
+        return false;
+    char pseudoName[32];
+    std::snprintf(pseudoName, sizeof pseudoName, "File%08u.xxx", static_cast<unsigned>(blockIndex));
+    if (!SFileRemoveFile(archive.mpq, pseudoName, 0))
+        return false;
+    archive.hadAttributes = true;
+    return true;
+}
+
+void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total) {
+    const auto* archive = static_cast<const Archive*>(user);
+    if (archive->progress && *archive->progress)
+        (*archive->progress)(done, total);
+}
+
+} // namespace
+
+bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive) {
+    useNeutralLocale();
+    HANDLE mpq = nullptr;
+    if (!::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
+        return false;
+    *archive = new Archive{mpq};
+    return true;
+}
+
+bool SFileOpenFileEx(ArchiveHandle archive, const std::string& name, ArchiveFileHandle* file) {
+    HANDLE handle = nullptr;
+    if (!::SFileOpenFileEx(archive->mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &handle))
+        return false;
+    *file = new ArchiveFile{handle};
+    return true;
+}
+
+std::uint64_t SFileGetFileSize(ArchiveFileHandle file) {
+    DWORD high = 0;
+    const DWORD low = ::SFileGetFileSize(file->file, &high);
+    if (low == SFILE_INVALID_SIZE)
+        return 0;
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+bool SFileReadFile(ArchiveFileHandle file, void* block, std::uint32_t size, std::uint32_t* read) {
+    DWORD got = 0;
+    const bool ok = ::SFileReadFile(file->file, block, size, &got, nullptr);
+    *read = got;
+    // A short last block reports "end of file"; only other errors mean damaged data.
+    return ok || GetLastError() == ERROR_HANDLE_EOF;
+}
+
+void SFileCloseFile(ArchiveFileHandle file) {
+    ::SFileCloseFile(file->file);
+    delete file;
+}
+
+void SFileCloseArchive(ArchiveHandle archive) {
+    ::SFileCloseArchive(archive->mpq);
+    delete archive;
+}
+
+bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
+                             std::uint32_t maxFileCount, ArchiveHandle* archive) {
+    // Flag 4 (open an existing archive) is the library's default way of opening; the
+    // maximum member count 0 leaves the hash table as it is.
+    (void)flags;
+    (void)maxFileCount;
+    useNeutralLocale();
+    HANDLE mpq = nullptr;
+    if (!::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
+        return false;
+    auto* opened = new Archive{mpq};
+    if (isReadOnly(mpq) || !removeAttributes(*opened)) {
+        ::SFileCloseArchive(mpq);
+        delete opened;
+        return false;
+    }
+    *archive = opened;
+    return true;
+}
+
+bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32_t size,
+                            const std::string& name, std::uint32_t flags,
+                            std::uint32_t compressionType, int compressionLevel) {
+    // The map writer only ever asks for deflate, which the library calls zlib; the level is
+    // fixed inside the library.
+    (void)compressionType;
+    (void)compressionLevel;
+    DWORD fileFlags = 0;
+    if (flags & kAddCompress)
+        fileFlags |= MPQ_FILE_COMPRESS;
+    if (flags & kAddReplaceExisting)
+        fileFlags |= MPQ_FILE_REPLACEEXISTING;
+
+    registerName(archive->mpq, name);
+    HANDLE file = nullptr;
+    bool ok = SFileCreateFile(archive->mpq, name.c_str(), 0, size, LANG_NEUTRAL, fileFlags, &file);
+    if (ok && size > 0)
+        ok = SFileWriteFile(file, data, size, MPQ_COMPRESSION_ZLIB);
+    if (file != nullptr)
+        ok = SFileFinishFile(file) && ok;
+    if (!ok)
+        archive->writeFailed = true;
+    return ok;
+}
+
+bool MpqDeleteFile(ArchiveHandle archive, const std::string& name) {
+    if (isAttributesName(name))
+        return archive->hadAttributes;
+    registerName(archive->mpq, name);
+    return SFileRemoveFile(archive->mpq, name.c_str(), 0);
+}
+
+CompactResult MpqCompactArchive(ArchiveHandle archive, const CompactProgress& progress) {
+    archive->progress = &progress;
+    SFileSetCompactCallback(archive->mpq, reportCompaction, archive);
+    const bool ok = SFileCompactArchive(archive->mpq, nullptr, false);
+    const DWORD error = GetLastError();
+    SFileSetCompactCallback(archive->mpq, nullptr, nullptr);
+    archive->progress = nullptr;
+    if (ok)
+        return CompactResult::Compacted;
+    return error == ERROR_UNKNOWN_FILE_NAMES ? CompactResult::NamesUnknown : CompactResult::Failed;
+}
+
+bool MpqCloseUpdatedArchive(ArchiveHandle archive, std::uint32_t flags) {
+    (void)flags;
+    const bool closed = ::SFileCloseArchive(archive->mpq);
+    const bool ok = closed && !archive->writeFailed;
+    delete archive;
+    return ok;
+}
+
+} // namespace parlune::Kestmarlapi

@@ -1,0 +1,88 @@
+#pragma once
+
+// Binding to the MPQ archive library. This module is the only place that includes the
+// library's header: every library failure becomes a plain result or an ArchiveError here.
+// Member names use backslash separators and are looked up without regard to letter case.
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace parlune::Kestmarlapi {
+
+struct Archive;
+struct ArchiveFile;
+using ArchiveHandle = Archive*;
+using ArchiveFileHandle = ArchiveFile*;
+
+// Raised by the helpers below that have no result of their own to report a failure with.
+class ArchiveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Flags of MpqOpenArchiveForUpdate and MpqAddFileFromBufferEx, as the map writer passes them.
+inline constexpr std::uint32_t kOpenExisting = 4;
+inline constexpr std::uint32_t kAddCompress = 0x200;
+inline constexpr std::uint32_t kAddReplaceExisting = 0x001;
+inline constexpr std::uint32_t kCompressionDeflate = 2;
+
+// --- Reading -------------------------------------------------------------------------------
+
+// Opens the archive at path for reading. False when the file is not an archive that could be
+// opened; *archive is then untouched.
+bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive);
+
+// Opens a member of this archive (never a file on disk). False exactly when it is absent.
+bool SFileOpenFileEx(ArchiveHandle archive, const std::string& name, ArchiveFileHandle* file);
+
+// The size the archive declares for an open member, in bytes.
+std::uint64_t SFileGetFileSize(ArchiveFileHandle file);
+
+// Reads up to size bytes into block and stores the count delivered in *read: size while more
+// data may follow, fewer at the end of the member. False when the member's data is damaged
+// (it cannot be decompressed or decrypted); reaching the end is not a failure.
+bool SFileReadFile(ArchiveFileHandle file, void* block, std::uint32_t size, std::uint32_t* read);
+
+void SFileCloseFile(ArchiveFileHandle file);
+void SFileCloseArchive(ArchiveHandle archive);
+
+// --- Writing -------------------------------------------------------------------------------
+
+// Opens an existing archive for update and removes its "(attributes)" member at once: the
+// library can only drop that member before any other change, and would rebuild it otherwise.
+// False when the file cannot be opened for writing, including an archive the library only
+// opens read-only (a damaged or protected map); nothing is changed then.
+bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
+                             std::uint32_t maxFileCount, ArchiveHandle* archive);
+
+// Stores size bytes as the member name, compressed, replacing a member of that name when the
+// flags ask for it. The library fixes the deflate level at 6 per sector and ignores the level
+// passed here; the member contents are the same either way. False when any library call
+// failed; the archive must then be abandoned, because the old member may already be gone.
+bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32_t size,
+                            const std::string& name, std::uint32_t flags,
+                            std::uint32_t compressionType, int compressionLevel);
+
+// Deletes the member. True when a member was deleted; for "(attributes)", when the archive
+// had one as it was opened (it is removed by MpqOpenArchiveForUpdate).
+bool MpqDeleteFile(ArchiveHandle archive, const std::string& name);
+
+enum class CompactResult {
+    Compacted,
+    NamesUnknown, // the archive lacks a complete "(listfile)"; it stays consistent, uncompacted
+    Failed,
+};
+
+// Called during compaction with the bytes processed so far and the total to process.
+using CompactProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// Rewrites the archive without the space left by deleted and replaced members.
+CompactResult MpqCompactArchive(ArchiveHandle archive, const CompactProgress& progress = {});
+
+// Commits every change and closes the archive. False when any write on this handle failed or
+// the final flush failed: the file must not be trusted then.
+bool MpqCloseUpdatedArchive(ArchiveHandle archive, std::uint32_t flags = 0);
+
+} // namespace parlune::Kestmarlapi

@@ -1,0 +1,33 @@
+#include "cli/CliProcessor.h"
+
+#include <unistd.h>
+
+namespace parlune {
+
+CliProcessor::CliProcessor(bool verbose, bool noCompact)
+    : verbose(verbose), noCompact(noCompact), showProgress(isatty(STDERR_FILENO) == 1) {}
+
+void CliProcessor::Log(const std::string& text) {
+    clearProgressLine();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void CliProcessor::CompactionProgress(std::uint64_t done, std::uint64_t total) {
+    if (!showProgress || total == 0)
+        return;
+    std::fprintf(stderr, "\rCompacting: %3u%%", static_cast<unsigned>(done * 100 / total));
+    std::fflush(stderr);
+    progressShown = true;
+}
+
+void CliProcessor::clearProgressLine() {
+    if (!progressShown)
+        return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    progressShown = false;
+}
+
+} // namespace parlune

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "processing/RunState.h"
+
+#include <cstdint>
+#include <string>
+
+namespace parlune {
+
+// What the processing needs of the program that hosts it: the window, the command-line
+// front end or a test.
+class ProcessingHost {
+public:
+    virtual ~ProcessingHost() = default;
+
+    // Reports one log line. The window repaints and handles input here.
+    virtual void Log(const std::string& text) = 0;
+    // Enables or disables the controls that could start or alter a run.
+    virtual void EnableRunControls(bool enabled) = 0;
+    // "Debug output": write the detail lines too.
+    virtual bool Verbose() const = 0;
+    // "Do not compact": skip the final compaction of the new map.
+    virtual bool NoCompact() const = 0;
+    // Progress of the compaction, which can take long; bytes done of the total.
+    virtual void CompactionProgress(std::uint64_t done, std::uint64_t total) {
+        (void)done;
+        (void)total;
+    }
+};
+
+// The run and its operations over the run state. The window derives from this class, so
+// these operations are its own; the command-line front end and the tests host it too.
+class MapProcessor : public ProcessingHost, public RunState {
+public:
+    // One complete run from the source map to the target map. The run controls are disabled
+    // for its duration and enabled again on every way out; a failure leaves as a
+    // ProcessingError after that.
+    void ProcessButtonClick();
+
+    // Reads StringTableData into StringTableLines.
+    void LoadStringTable();
+    // Builds Entries from StringTableLines and empties StringTableLines.
+    void ParseStringTable();
+    // Replaces StringTableData with the serialised Entries (empty when there are none).
+    void WriteStringTable();
+
+private:
+    void runPhases();
+    void extractFiles();
+};
+
+} // namespace parlune

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "archive/Kestmarlapi.h"
+#include "processing/ProcessingError.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace parlune {
+
+// The largest member a run reads. Real members stay far below it; a larger declared size
+// means a damaged or hostile map, and reading it would only exhaust memory.
+inline constexpr std::uint64_t kMaxMemberSize = 256u * 1024 * 1024;
+
+// The source map, open for reading for the lifetime of this object, with the transfer block
+// that every member passes through.
+class SourceMap {
+public:
+    // Raises "Error opening map file!" when path is not an archive that could be opened.
+    explicit SourceMap(const std::string& path);
+    ~SourceMap();
+    SourceMap(const SourceMap&) = delete;
+    SourceMap& operator=(const SourceMap&) = delete;
+
+    // Replaces data with the whole member. False when the member is absent (data is then
+    // left as it was). Raises ProcessingError for damaged or oversized members.
+    bool ReadMember(std::string_view name, std::string& data);
+
+    static constexpr std::uint32_t kBlockSize = 65536;
+
+private:
+    Kestmarlapi::ArchiveHandle archive = nullptr;
+    std::unique_ptr<char[]> block;
+};
+
+} // namespace parlune

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace parlune {
+
+// A failure that ends a run. Its message is shown to the user as it stands, apart from the
+// closing period that DisplayText adds.
+class ProcessingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The text shown for a failure message: a period is appended when the last byte sorts above
+// "." (after a letter or a digit, say); a message ending in ".", "!", ")" or a space is
+// shown unchanged.
+std::string DisplayText(const std::string& message);
+
+} // namespace parlune

@@ -1,0 +1,106 @@
+#include "tests/support/TestSupport.h"
+
+#include "archive/Kestmarlapi.h"
+#include "processing/ProcessingError.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace parlune::test {
+
+std::string RecordingProcessor::RunCatching() {
+    try {
+        ProcessButtonClick();
+    } catch (const ProcessingError& failure) {
+        return failure.what();
+    }
+    return {};
+}
+
+std::string RecordingProcessor::Transcript() const {
+    std::string text;
+    for (const std::string& line : log)
+        text += line + "\n";
+    return text;
+}
+
+ScratchDir::ScratchDir() {
+    std::random_device seed;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        path = base / ("parlune-test-" + std::to_string(seed()));
+        if (std::filesystem::create_directory(path))
+            return;
+    }
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string MakeMap(const ScratchDir& dir, const std::string& name, const Members& members,
+                    Kestmarlapi::NewArchiveOptions options) {
+    if (options.header.empty())
+        options.header = Kestmarlapi::MakeMapHeader("Test Map");
+    const std::string path = dir.File(name);
+    Kestmarlapi::CreateArchive(path, members, options);
+    return path;
+}
+
+std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name) {
+    Kestmarlapi::ArchiveHandle archive = nullptr;
+    if (!Kestmarlapi::SFileOpenArchive(mapPath, &archive))
+        throw std::runtime_error("cannot open " + mapPath);
+    std::optional<std::string> contents;
+    Kestmarlapi::ArchiveFileHandle file = nullptr;
+    if (Kestmarlapi::SFileOpenFileEx(archive, name, &file)) {
+        contents.emplace();
+        char block[4096];
+        std::uint32_t got = 0;
+        bool ok = true;
+        do {
+            ok = Kestmarlapi::SFileReadFile(file, block, sizeof block, &got);
+            contents->append(block, got);
+        } while (ok && got == sizeof block);
+        Kestmarlapi::SFileCloseFile(file);
+        if (!ok)
+            contents.reset();
+    }
+    Kestmarlapi::SFileCloseArchive(archive);
+    return contents;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings) {
+    std::string table = "\xEF\xBB\xBF";
+    for (const auto& [number, text] : strings) {
+        table += "STRING " + std::to_string(number) + "\r\n{\r\n";
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            table += line + "\r\n";
+        table += "}\r\n\r\n";
+    }
+    return table;
+}
+
+} // namespace parlune::test

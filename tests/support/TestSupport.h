@@ -1,0 +1,66 @@
+#pragma once
+
+// Shared test fixtures: a processor that records what the run reports, scratch folders,
+// and helpers that make and read real map archives.
+
+#include "archive/ArchiveBuilder.h"
+#include "processing/MapProcessor.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace parlune::test {
+
+// Hosts a run the way the window does, recording every log line and control switch.
+class RecordingProcessor : public MapProcessor {
+public:
+    void Log(const std::string& text) override { log.push_back(text); }
+    void EnableRunControls(bool enabled) override { controlSwitches.push_back(enabled); }
+    bool Verbose() const override { return verbose; }
+    bool NoCompact() const override { return noCompact; }
+
+    // Runs and returns the failure message, or an empty string when the run succeeded.
+    std::string RunCatching();
+    // The log as text, one line each, every line followed by "\n".
+    std::string Transcript() const;
+
+    bool verbose = false;
+    bool noCompact = false;
+    std::vector<std::string> log;
+    std::vector<bool> controlSwitches;
+};
+
+// A fresh folder, removed with everything in it at the end of the test.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    std::string File(const std::string& name) const { return (path / name).string(); }
+    const std::filesystem::path& Path() const { return path; }
+
+private:
+    std::filesystem::path path;
+};
+
+using Members = std::vector<Kestmarlapi::MemberSpec>;
+
+// Writes a map (512-byte header, then the archive) with the given members.
+std::string MakeMap(const ScratchDir& dir, const std::string& name, const Members& members,
+                    Kestmarlapi::NewArchiveOptions options = {});
+
+// The whole member, or nothing when the map lacks it.
+std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name);
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// A string table as a map editor writes it, from (number, text) pairs; text lines are
+// separated by "\n" and written with CR LF.
+std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings);
+
+} // namespace parlune::test

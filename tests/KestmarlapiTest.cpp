@@ -1,0 +1,167 @@
+// The binding's ways round the archive library's traps, each checked on a real archive.
+
+#include "archive/Kestmarlapi.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace parlune::test {
+namespace {
+
+using namespace Kestmarlapi;
+
+constexpr std::size_t kArchiveOffset = 512;      // after the map header
+constexpr std::size_t kFormatVersionOffset = 12; // inside the archive header
+
+ArchiveHandle openForUpdate(const std::string& path) {
+    ArchiveHandle archive = nullptr;
+    if (!MpqOpenArchiveForUpdate(path, kOpenExisting, 0, &archive))
+        return nullptr;
+    return archive;
+}
+
+bool store(ArchiveHandle archive, const std::string& name, const std::string& data) {
+    return MpqAddFileFromBufferEx(archive, data.data(), static_cast<std::uint32_t>(data.size()),
+                                  name, kAddCompress | kAddReplaceExisting, kCompressionDeflate, 9);
+}
+
+std::string randomBytes(std::size_t size) {
+    std::mt19937 generator(7);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+TEST(Kestmarlapi, ReplacesMembersOfAnArchiveWithoutListfile) {
+    ScratchDir dir;
+    NewArchiveOptions options;
+    options.withListfile = false;
+    const std::string map =
+        MakeMap(dir, "nolist.w3x", {{"war3map.j", "old"}, {"war3map.w3u", "u"}}, options);
+
+    ArchiveHandle archive = openForUpdate(map);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_TRUE(store(archive, "war3map.j", "new script"));
+    EXPECT_TRUE(MpqDeleteFile(archive, "war3map.w3u"));
+    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+
+    EXPECT_EQ(ReadMember(map, "war3map.j"), "new script");
+    EXPECT_EQ(ReadMember(map, "war3map.w3u"), std::nullopt);
+}
+
+TEST(Kestmarlapi, AttributesAreGoneFromTheWrittenArchive) {
+    ScratchDir dir;
+    const std::string map = MakeMap(dir, "attr.w3x", {{"war3map.j", "s"}, {"war3map.w3a", "a"}});
+    ASSERT_TRUE(ReadMember(map, "(attributes)").has_value());
+
+    ArchiveHandle archive = openForUpdate(map);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_TRUE(store(archive, "war3map.j", "changed"));
+    EXPECT_TRUE(MpqDeleteFile(archive, "(attributes)"));
+    ASSERT_EQ(MpqCompactArchive(archive), CompactResult::Compacted);
+    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+
+    EXPECT_EQ(ReadMember(map, "(attributes)"), std::nullopt);
+    EXPECT_EQ(ReadMember(map, "war3map.j"), "changed");
+    EXPECT_EQ(ReadMember(map, "war3map.w3a"), "a");
+}
+
+TEST(Kestmarlapi, ReportsNoAttributesWhenThereWereNone) {
+    ScratchDir dir;
+    NewArchiveOptions options;
+    options.withAttributes = false;
+    const std::string map = MakeMap(dir, "plain.w3x", {{"war3map.j", "s"}}, options);
+
+    ArchiveHandle archive = openForUpdate(map);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_TRUE(store(archive, "war3map.j", "changed"));
+    EXPECT_FALSE(MpqDeleteFile(archive, "(attributes)"));
+    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+    EXPECT_EQ(ReadMember(map, "(attributes)"), std::nullopt);
+}
+
+TEST(Kestmarlapi, DeletingAnAbsentMemberReportsNothingDeleted) {
+    ScratchDir dir;
+    const std::string map = MakeMap(dir, "m.w3x", {{"war3map.j", "s"}});
+    ArchiveHandle archive = openForUpdate(map);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_FALSE(MpqDeleteFile(archive, "war3map.wts"));
+    EXPECT_TRUE(MpqCloseUpdatedArchive(archive));
+}
+
+// In a child process whose files may not grow past limit bytes: opens map for update, stores
+// data and closes. Exits 0 when both the store and the close reported failure.
+int storePastFileSizeLimit(const std::string& map, const std::string& data, rlim_t limit) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit cap{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &cap);
+        ArchiveHandle archive = openForUpdate(map);
+        if (archive == nullptr)
+            _exit(3);
+        const bool stored = store(archive, "war3map.w3u", data);
+        const bool closed = MpqCloseUpdatedArchive(archive);
+        _exit(!stored && !closed ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Kestmarlapi, AFailedWriteIsReportedByTheStoreAndTheClose) {
+    ScratchDir dir;
+    const std::string map = MakeMap(dir, "full.w3x", {{"war3map.w3u", "small"}});
+    const auto mapSize = static_cast<rlim_t>(ReadFileBytes(map).size());
+    EXPECT_EQ(storePastFileSizeLimit(map, randomBytes(1 << 20), mapSize + 64 * 1024), 0);
+}
+
+TEST(Kestmarlapi, ADamagedArchiveIsNotOpenedForUpdate) {
+    ScratchDir dir;
+    NewArchiveOptions options;
+    options.withAttributes = false; // nothing to remove: only the read-only check can refuse
+    const std::string map = MakeMap(dir, "damaged.w3x", {{"war3map.j", "s"}}, options);
+    std::string bytes = ReadFileBytes(map);
+    bytes[kArchiveOffset + kFormatVersionOffset] = 7; // unknown format: opened read-only
+    WriteFileBytes(map, bytes);
+
+    EXPECT_EQ(openForUpdate(map), nullptr);
+    EXPECT_EQ(ReadFileBytes(map), bytes);
+    EXPECT_EQ(ReadMember(map, "war3map.j"), "s"); // still readable
+}
+
+TEST(Kestmarlapi, NamesUseBackslashesAndIgnoreLetterCase) {
+    ScratchDir dir;
+    const std::string map =
+        MakeMap(dir, "names.w3x", {{"Scripts/war3map.j", "slash"}, {"WAR3MAP.W3U", "upper"}});
+    EXPECT_EQ(ReadMember(map, "Scripts\\war3map.j"), std::nullopt);
+    EXPECT_EQ(ReadMember(map, "Scripts/war3map.j"), "slash");
+    EXPECT_EQ(ReadMember(map, "war3map.w3u"), "upper");
+}
+
+TEST(Kestmarlapi, DamagedMemberDataIsAReadFailure) {
+    ScratchDir dir;
+    NewArchiveOptions options;
+    options.withListfile = false;
+    options.withAttributes = false;
+    std::string script;
+    for (int line = 0; script.size() < 20000; ++line)
+        script += "call DisplayText(" + std::to_string(line) + ")\r\n";
+    const std::string map = MakeMap(dir, "corrupt.w3x", {{"war3map.j", script}}, options);
+    std::string bytes = ReadFileBytes(map);
+    for (std::size_t i = kArchiveOffset + 200; i < kArchiveOffset + 2000; ++i)
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x55);
+    WriteFileBytes(map, bytes);
+    EXPECT_FALSE(
+        ReadMember(map, "war3map.j").has_value()); // compressed data that no longer inflates
+}
+
+} // namespace
+} // namespace parlune::test

@@ -82,7 +82,7 @@ std::string MakeMapHeader(const std::string& mapName) {
     header.append(4, '\0');
     header += mapName;
     header.push_back('\0');
-    header.append(4, '\0'); // flags
+    header.append(4, '\0');               // flags
     header.append("\x04\x00\x00\x00", 4); // players
     header.resize(kMapHeaderSize, '\0');
     return header;

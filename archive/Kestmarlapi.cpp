@@ -27,7 +27,9 @@ bool isAttributesName(const std::string& name) {
 }
 
 // Look-ups use the neutral locale; the setting is process-wide, so make sure of it.
-void useNeutralLocale() { SFileSetLocale(LANG_NEUTRAL); }
+void useNeutralLocale() {
+    SFileSetLocale(LANG_NEUTRAL);
+}
 
 // The library asserts when it replaces or deletes a member whose name it has never seen (an
 // archive without a complete "(listfile)"). Opening the member once by name registers it.

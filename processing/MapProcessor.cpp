@@ -50,8 +50,7 @@ void MapProcessor::extractFiles() {
         Log("     Extracted war3map.j (" + std::to_string(script.Data.size()) + " bytes)");
     } else if (source.ReadMember(kScriptInFolderName, script.Data)) {
         ScriptInScriptsFolder = true;
-        Log("     Extracted Scripts\\war3map.j (" + std::to_string(script.Data.size()) +
-            " bytes)");
+        Log("     Extracted Scripts\\war3map.j (" + std::to_string(script.Data.size()) + " bytes)");
     } else {
         script.Present = false;
         Log("     war3map.j not found inside map");

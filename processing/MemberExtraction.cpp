@@ -25,7 +25,9 @@ SourceMap::SourceMap(const std::string& path) {
     block = std::make_unique<char[]>(kBlockSize);
 }
 
-SourceMap::~SourceMap() { Kestmarlapi::SFileCloseArchive(archive); }
+SourceMap::~SourceMap() {
+    Kestmarlapi::SFileCloseArchive(archive);
+}
 
 bool SourceMap::ReadMember(std::string_view name, std::string& data) {
     const std::string memberName(name);

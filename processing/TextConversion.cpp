@@ -72,8 +72,7 @@ std::int32_t StrToInt(std::string_view text) {
 }
 
 void ThrowListIndexError(std::size_t index) {
-    throw ProcessingError("Listenindex überschreitet das Maximum (" + std::to_string(index) +
-                          ")");
+    throw ProcessingError("Listenindex überschreitet das Maximum (" + std::to_string(index) + ")");
 }
 
 LineList SplitLines(std::string_view text) {

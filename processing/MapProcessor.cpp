@@ -34,6 +34,7 @@ void MapProcessor::runPhases() {
         return;
     }
     WriteStringTable();
+    WriteMap();
 }
 
 void MapProcessor::extractFiles() {

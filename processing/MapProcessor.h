@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/Kestmarlapi.h"
 #include "processing/RunState.h"
 
 #include <cstdint>
@@ -43,10 +44,18 @@ public:
     void ParseStringTable();
     // Replaces StringTableData with the serialised Entries (empty when there are none).
     void WriteStringTable();
+    // Writes the new map to TargetPath: a copy of the source map with the new table and the
+    // present members stored, "(attributes)" removed and, unless NoCompact, compacted. The
+    // target is replaced only when all of it succeeded; on failure every file stays as it was.
+    void WriteMap();
 
 private:
     void runPhases();
     void extractFiles();
+    // Stores a present member in the open new map and releases its buffer.
+    void AddToMap(Kestmarlapi::ArchiveHandle archive, const std::string& name, std::string& data,
+                  bool present);
+    void compactMap(Kestmarlapi::ArchiveHandle archive);
 };
 
 } // namespace parlune

@@ -1,0 +1,117 @@
+// Writing the new map: the last phase of a run.
+
+#include "processing/MapProcessor.h"
+#include "processing/NewMapFile.h"
+#include "processing/ProcessingError.h"
+
+#include <limits>
+
+namespace parlune {
+
+namespace {
+
+namespace api = Kestmarlapi;
+
+constexpr const char* kWriteError = "Error writing map file!";
+constexpr const char* kAttributesName = "(attributes)";
+constexpr std::uint32_t kOpenFlags = api::kOpenExisting;
+constexpr std::uint32_t kAddFlags = api::kAddCompress | api::kAddReplaceExisting;
+// The library keeps its own deflate level; the level is passed as the map format asks.
+constexpr int kCompressionLevel = 9;
+
+// The new map open for update. Close commits it; on every other way out the archive is
+// closed without caring for the result, since the copy is thrown away then.
+class UpdatedArchive {
+public:
+    explicit UpdatedArchive(const std::string& path) {
+        if (!api::MpqOpenArchiveForUpdate(path, kOpenFlags, 0, &archive))
+            throw ProcessingError("Error opening map file for writing!");
+    }
+    ~UpdatedArchive() {
+        if (archive != nullptr)
+            api::MpqCloseUpdatedArchive(archive);
+    }
+    UpdatedArchive(const UpdatedArchive&) = delete;
+    UpdatedArchive& operator=(const UpdatedArchive&) = delete;
+
+    api::ArchiveHandle get() const { return archive; }
+
+    void Close() {
+        const bool committed = api::MpqCloseUpdatedArchive(archive);
+        archive = nullptr;
+        if (!committed)
+            throw ProcessingError(kWriteError);
+    }
+
+private:
+    api::ArchiveHandle archive = nullptr;
+};
+
+} // namespace
+
+void MapProcessor::WriteMap() {
+    Log("Writing new map file...");
+    // The new map is built in a copy even when source and target are the same file, so that
+    // a failure or a crash on the way never leaves a half-written map.
+    NewMapFile newMap(SourcePath, TargetPath);
+    if (SourcePath != TargetPath)
+        Log("     Copied old map file");
+
+    UpdatedArchive archive(newMap.Path());
+    if (!StringTableData.empty()) {
+        AddToMap(archive.get(), std::string(kStringTableName), StringTableData, true);
+    } else {
+        api::MpqDeleteFile(archive.get(), std::string(kStringTableName));
+        Log("     Removed war3map.wts");
+    }
+    for (std::size_t i = 0; i < kMapFileCount; ++i)
+        AddToMap(archive.get(), std::string(kMapFileNames[i]), MapFiles[i].Data,
+                 MapFiles[i].Present);
+    if (api::MpqDeleteFile(archive.get(), kAttributesName))
+        Log("     Removed attributes file");
+    if (!NoCompact())
+        compactMap(archive.get());
+    archive.Close();
+
+    newMap.Commit();
+    Log("Everything done.");
+}
+
+void MapProcessor::AddToMap(api::ArchiveHandle archive, const std::string& name, std::string& data,
+                            bool present) {
+    if (!present)
+        return;
+    std::string memberName = name;
+    if (ScriptInScriptsFolder && name == kScriptName) {
+        memberName = kScriptInFolderName;
+        api::MpqDeleteFile(archive, memberName);
+    }
+    if (data.size() > std::numeric_limits<std::uint32_t>::max() ||
+        !api::MpqAddFileFromBufferEx(archive, data.data(), static_cast<std::uint32_t>(data.size()),
+                                     memberName, kAddFlags, api::kCompressionDeflate,
+                                     kCompressionLevel))
+        throw ProcessingError("Error adding " + memberName + " to map!");
+    Log("     Added " + memberName + " (" + std::to_string(data.size()) + " bytes)");
+    std::string().swap(data);
+}
+
+void MapProcessor::compactMap(api::ArchiveHandle archive) {
+    Log("Compacting new map file...");
+    const auto progress = [this](std::uint64_t done, std::uint64_t total) {
+        CompactionProgress(done, total);
+    };
+    switch (api::MpqCompactArchive(archive, progress)) {
+    case api::CompactResult::Compacted:
+        Log("     Done");
+        return;
+    case api::CompactResult::NamesUnknown:
+        // Without every member's name the library cannot compact; the map is complete.
+        Log("     Compaction not possible, map left uncompacted");
+        return;
+    case api::CompactResult::Failed:
+        break;
+    }
+    throw ProcessingError(kWriteError);
+}
+
+} // namespace parlune

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace parlune {
+
+// The new map while it is being built: a copy of the source map in a private folder beside
+// the target, which replaces the target only through Commit. Until then neither the source
+// nor the target is touched, and destroying the object removes the copy and its folder.
+//
+// The private folder is named "." + target name + ".parlune-" + six random characters. It
+// also holds the library's own scratch file of the compaction ("<copy>.tmp"), which so can
+// never meet a user's file. Only a process that is killed leaves such a folder behind.
+class NewMapFile {
+public:
+    // Copies the file at sourcePath. A target that is a symbolic link is written through:
+    // the file the link names is replaced and the link stays. Raises ProcessingError with
+    // "Error copying map file!" when the folder or the copy cannot be made.
+    NewMapFile(const std::string& sourcePath, const std::string& targetPath);
+    ~NewMapFile();
+    NewMapFile(const NewMapFile&) = delete;
+    NewMapFile& operator=(const NewMapFile&) = delete;
+
+    // The copy, to be opened for update.
+    const std::string& Path() const { return copyPath; }
+
+    // Flushes the copy to the disk, gives it the owner and permission bits of the file it
+    // replaces (a new target gets the source's bits less the umask) and renames it over the
+    // target in one step. Raises ProcessingError with "Error writing map file!" on failure;
+    // the target is then as it was.
+    void Commit();
+
+private:
+    std::filesystem::path target;
+    std::filesystem::path folder;
+    std::string copyPath;
+    unsigned sourceMode = 0;
+};
+
+} // namespace parlune

@@ -1,0 +1,355 @@
+#include "ui/MainUnit.h"
+
+#include "processing/ProcessingError.h"
+#include "ui/AboutUnit.h"
+#include "ui/ModalRunner.h"
+#include "ui/ReadmeText.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace parlune {
+
+namespace {
+
+const QString kOpenFilter =
+    QStringLiteral("Warcraft III Maps|*.w3m;*.w3x|Warcraft III Frozen Throne Maps|*.w3x|"
+                   "Warcraft III Reign of Chaos Maps|*.w3m");
+const QString kReignOfChaosFilter = QStringLiteral("Warcraft III Reign of Chaos Map|*.w3m");
+const QString kFrozenThroneFilter = QStringLiteral("Warcraft III Frozen Throne Map|*.w3x");
+
+constexpr QSize kButtonSize{90, 23};
+constexpr int kButtonTop = 8;
+constexpr int kCheckTop = 11;
+constexpr int kCheckHeight = 17;
+
+// The controls' places are made for a narrow sans-serif font. Where the font asked for is
+// missing, the metric twin of Arial or a condensed sans-serif font stands in, else whatever
+// sans-serif font the system has.
+QFont eightPointFont(const QString& family) {
+    QFont font(family, 8);
+    font.setFamilies({family, QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans Condensed")});
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+// The check boxes' places leave the room of the classic Windows look between box and text.
+class CheckBoxStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_CheckBoxLabelSpacing)
+            return 4;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+QString toDisplay(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Paths travel through the processing as the bytes the file system uses.
+std::string toPathBytes(const QString& fileName) {
+    return QFile::encodeName(QDir::toNativeSeparators(fileName)).toStdString();
+}
+
+QString chosenFile(const QFileDialog& dialog) {
+    return dialog.selectedFiles().value(0);
+}
+
+} // namespace
+
+QString FileExtension(const QString& fileName) {
+    static const QString separators = QStringLiteral("\\:/");
+    qsizetype nameStart = 0;
+    for (const QChar separator : separators)
+        nameStart = std::max(nameStart, fileName.lastIndexOf(separator) + 1);
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot >= nameStart ? fileName.mid(dot) : QString();
+}
+
+QStringList NameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString patterns = parts[i + 1].split(QLatin1Char(';')).join(QLatin1Char(' '));
+        filters.append(parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return filters;
+}
+
+TMainForm::TMainForm(ModalRunner& modals, QWidget* parent)
+    : QWidget(parent), LogMemo(new QPlainTextEdit(this)), ControlsPanel(new QWidget(this)),
+      SourceButton(new QPushButton(QStringLiteral("Select &Source..."), ControlsPanel)),
+      TargetButton(new QPushButton(QStringLiteral("Select &Target..."), ControlsPanel)),
+      ProcessButton(new QPushButton(QStringLiteral("&Process"), ControlsPanel)),
+      VerboseCheck(new QCheckBox(QStringLiteral("&Debug output"), ControlsPanel)),
+      NoCompactCheck(new QCheckBox(QStringLiteral("Do not &compact"), ControlsPanel)),
+      AboutButton(new QPushButton(QStringLiteral("&About..."), ControlsPanel)),
+      OpenDialog(new QFileDialog(this)), SaveDialog(new QFileDialog(this)),
+      AboutForm(new TAboutForm(this)), modals(modals) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(kApplicationTitle);
+    setFont(eightPointFont(QStringLiteral("Microsoft Sans Serif")));
+    setMinimumSize(kOuterSize);
+    resize(kOuterSize);
+    setUpControls();
+    setUpTabOrder();
+    setUpDialogs();
+    connectHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::FormCreate() {
+    LogMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+}
+
+void TMainForm::setUpControls() {
+    LogMemo->setObjectName(QStringLiteral("LogMemo"));
+    LogMemo->setFont(eightPointFont(QStringLiteral("Tahoma")));
+    LogMemo->setReadOnly(true);
+    LogMemo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    LogMemo->setTabChangesFocus(true);
+    LogMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    LogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    LogMemo->setPlainText(ReadmeText());
+
+    ControlsPanel->setObjectName(QStringLiteral("ControlsPanel"));
+    const struct {
+        QAbstractButton* control;
+        const char* name;
+        QRect place;
+    } controls[] = {
+        {SourceButton, "SourceButton", {QPoint(0, kButtonTop), kButtonSize}},
+        {TargetButton, "TargetButton", {QPoint(98, kButtonTop), kButtonSize}},
+        {ProcessButton, "ProcessButton", {QPoint(196, kButtonTop), kButtonSize}},
+        {VerboseCheck, "VerboseCheck", {294, kCheckTop, 89, kCheckHeight}},
+        {NoCompactCheck, "NoCompactCheck", {384, kCheckTop, 97, kCheckHeight}},
+        {AboutButton, "AboutButton", {QPoint(486, kButtonTop), kButtonSize}},
+    };
+    for (const auto& [control, name, place] : controls) {
+        control->setObjectName(QLatin1String(name));
+        control->setGeometry(place);
+    }
+    QStyle* checkBoxStyle = new CheckBoxStyle;
+    checkBoxStyle->setParent(this);
+    for (QCheckBox* check : {VerboseCheck, NoCompactCheck})
+        check->setStyle(checkBoxStyle);
+    // Enter presses the focused button, or Process when the focus is elsewhere.
+    for (QPushButton* button : {SourceButton, TargetButton, AboutButton})
+        button->setAutoDefault(true);
+    ProcessButton->setDefault(true);
+    TargetButton->setEnabled(false);
+    ProcessButton->setEnabled(false);
+    SourceButton->setFocus();
+}
+
+// The focus moves from the log to the panel, and inside the panel in the order Target, About,
+// Debug output, Source, Process, Do not compact rather than from left to right.
+void TMainForm::setUpTabOrder() {
+    QWidget* const order[] = {LogMemo,      TargetButton,  AboutButton,   VerboseCheck,
+                              SourceButton, ProcessButton, NoCompactCheck};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void TMainForm::setUpDialogs() {
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setNameFilters(NameFilters(kOpenFilter));
+    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
+    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog->setFileMode(QFileDialog::AnyFile);
+    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+}
+
+void TMainForm::connectHandlers() {
+    connect(SourceButton, &QPushButton::clicked, this,
+            [this] { guarded([this] { SourceButtonClick(); }); });
+    connect(TargetButton, &QPushButton::clicked, this,
+            [this] { guarded([this] { TargetButtonClick(); }); });
+    connect(AboutButton, &QPushButton::clicked, this,
+            [this] { guarded([this] { AboutButtonClick(); }); });
+    connect(ProcessButton, &QPushButton::clicked, this, [this] { runFromProcessButton(); });
+}
+
+void TMainForm::Log(const std::string& text) {
+    restoreCaption();
+    LogMemo->appendPlainText(toDisplay(text));
+    LogMemo->moveCursor(QTextCursor::End);
+    LogMemo->ensureCursorVisible();
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::EnableRunControls(bool enabled) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             SourceButton, TargetButton, ProcessButton, VerboseCheck, NoCompactCheck})
+        control->setEnabled(enabled);
+}
+
+bool TMainForm::Verbose() const {
+    return VerboseCheck->isChecked();
+}
+
+bool TMainForm::NoCompact() const {
+    return NoCompactCheck->isChecked();
+}
+
+void TMainForm::CompactionProgress(std::uint64_t done, std::uint64_t total) {
+    const int percent =
+        total == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(done, total) * 100 / total);
+    if (percent != compactionPercent) {
+        compactionPercent = percent;
+        setWindowTitle(kApplicationTitle + QStringLiteral(" - compacting %1%").arg(percent));
+    }
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::restoreCaption() {
+    if (compactionPercent < 0)
+        return;
+    compactionPercent = -1;
+    setWindowTitle(kApplicationTitle);
+}
+
+void TMainForm::SourceButtonClick() {
+    if (modals.Exec(*OpenDialog) != QDialog::Accepted)
+        return;
+    const QString fileName = QDir::toNativeSeparators(chosenFile(*OpenDialog));
+    if (!acceptSourceExtension(fileName))
+        return;
+    SourcePath = toPathBytes(fileName);
+    LogMemo->clear();
+    LogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Log("Selected \"" + SourcePath + "\" as source file");
+    SaveDialog->selectFile(fileName);
+    TargetButton->setEnabled(true);
+    ProcessButton->setEnabled(false);
+}
+
+// Sets the save dialog up for the kind of map chosen, or tells the user that only maps can be
+// loaded. The comparison is case-sensitive, so "Map.W3X" is refused.
+bool TMainForm::acceptSourceExtension(const QString& fileName) {
+    const QString extension = FileExtension(fileName);
+    if (extension == QStringLiteral(".w3m")) {
+        SaveDialog->setNameFilters(NameFilters(kReignOfChaosFilter));
+        SaveDialog->setDefaultSuffix(QStringLiteral("w3m"));
+        return true;
+    }
+    if (extension == QStringLiteral(".w3x")) {
+        SaveDialog->setNameFilters(NameFilters(kFrozenThroneFilter));
+        SaveDialog->setDefaultSuffix(QStringLiteral("w3x"));
+        return true;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
+                    QStringLiteral("Only Warcraft III maps can be loaded!"), QMessageBox::Ok, this);
+    modals.Exec(box);
+    return false;
+}
+
+void TMainForm::TargetButtonClick() {
+    if (modals.Exec(*SaveDialog) != QDialog::Accepted)
+        return;
+    TargetPath = toPathBytes(chosenFile(*SaveDialog));
+    Log("Selected \"" + TargetPath + "\" as target file");
+    ProcessButton->setEnabled(true);
+}
+
+void TMainForm::AboutButtonClick() {
+    AboutForm->exec();
+}
+
+// The run executes inside this handler. A request to close the window meanwhile is kept and
+// carried out once the run has ended, whichever way it ended.
+void TMainForm::runFromProcessButton() {
+    running = true;
+    guarded([this] { ProcessButtonClick(); });
+    restoreCaption();
+    running = false;
+    if (quitAfterRun)
+        close();
+}
+
+// Qt lets no exception cross its event loop, so every handler ends here. The run has enabled
+// its controls again by the time its failure arrives.
+void TMainForm::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        restoreCaption();
+        showFailure(failure.what());
+    }
+}
+
+void TMainForm::showFailure(const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, kApplicationTitle, toDisplay(DisplayText(message)),
+                    QMessageBox::Ok, this);
+    modals.Exec(box);
+}
+
+bool TMainForm::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Move)
+        fitOuterSize();
+    return QWidget::event(event);
+}
+
+// The outer size, frame included, is 600 x 400 at start and at least that. The frame is known
+// only once the window manager has decorated the window.
+void TMainForm::fitOuterSize() {
+    const QSize extent = frameGeometry().size() - geometry().size();
+    if (extent == frameExtent)
+        return;
+    const bool atStartSize = size() == kOuterSize - frameExtent;
+    frameExtent = extent;
+    setMinimumSize(kOuterSize - extent);
+    if (atStartSize)
+        resize(kOuterSize - extent);
+}
+
+// The log fills the space inside the margin above the panel, which is docked at the bottom;
+// the About button keeps to the panel's right edge.
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    const QRect inner = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    ControlsPanel->setGeometry(inner.left(), inner.bottom() + 1 - kPanelHeight, inner.width(),
+                               kPanelHeight);
+    LogMemo->setGeometry(inner.left(), inner.top(), inner.width(), inner.height() - kPanelHeight);
+    AboutButton->move(ControlsPanel->width() - kButtonSize.width(), kButtonTop);
+    QWidget::resizeEvent(event);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (running) {
+        quitAfterRun = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain && ProcessButton->isEnabled()) {
+        ProcessButton->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace parlune

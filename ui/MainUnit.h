@@ -1,0 +1,99 @@
+#pragma once
+
+#include "processing/MapProcessor.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QFileDialog;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace parlune {
+
+class ModalRunner;
+class TAboutForm;
+
+// The window's caption, which is also the application title that captions the error box.
+inline const QString kApplicationTitle = QStringLiteral("Parlune 1.0.2");
+
+// The extension of a file name as the source check compares it: from the last dot of the
+// name part on, the dot included; empty when the name part has no dot. The name part is what
+// follows the last backslash or colon (on this system also the last slash).
+QString FileExtension(const QString& fileName);
+
+// Qt's name filters for a filter written as description|pattern pairs separated by vertical
+// bars, with several patterns of one pair separated by semicolons.
+QStringList NameFilters(const QString& filter);
+
+// The main window. It owns the run state and offers the processing operations as its own;
+// its controls are public so that the tests and the screenshot tool drive the real window.
+class TMainForm : public QWidget, public MapProcessor {
+    Q_OBJECT
+
+public:
+    // The file dialogs and message boxes are shown through modals.
+    explicit TMainForm(ModalRunner& modals, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Appends text as the last line of the log view, scrolls to it, then handles every pending
+    // event, so the window repaints and takes input between two lines of a run.
+    void Log(const std::string& text) override;
+    void EnableRunControls(bool enabled) override;
+    bool Verbose() const override;
+    bool NoCompact() const override;
+    // Shows the progress in the caption and keeps the window repainting.
+    void CompactionProgress(std::uint64_t done, std::uint64_t total) override;
+
+    void SourceButtonClick();
+    void TargetButtonClick();
+    void AboutButtonClick();
+
+    QPlainTextEdit* const LogMemo;
+    QWidget* const ControlsPanel;
+    QPushButton* const SourceButton;
+    QPushButton* const TargetButton;
+    QPushButton* const ProcessButton;
+    QCheckBox* const VerboseCheck;
+    QCheckBox* const NoCompactCheck;
+    QPushButton* const AboutButton;
+    QFileDialog* const OpenDialog;
+    QFileDialog* const SaveDialog;
+    TAboutForm* const AboutForm;
+
+    static constexpr QSize kOuterSize{600, 400};
+    static constexpr int kMargin = 8;
+    static constexpr int kPanelHeight = 31;
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void FormCreate();
+    void setUpControls();
+    void setUpTabOrder();
+    void setUpDialogs();
+    void connectHandlers();
+    void fitOuterSize();
+    void runFromProcessButton();
+    void guarded(const std::function<void()>& handler);
+    void showFailure(const std::string& message);
+    void restoreCaption();
+    bool acceptSourceExtension(const QString& fileName);
+
+    ModalRunner& modals;
+    bool running = false;
+    bool quitAfterRun = false;
+    int compactionPercent = -1;
+    QSize frameExtent;
+};
+
+} // namespace parlune

@@ -1,8 +1,23 @@
 #!/usr/bin/env bash
-# Sets up, builds, and runs the whole test suite.
+# Sets up, builds and runs the whole test suite twice: a plain build, then one built by clang
+# with AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+# --quick runs the plain pass only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+
+run_suite() {
+    (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)
+}
+
+BUILD_DIR=build scripts/build.sh
+run_suite build
+
+if [ "${1:-}" != "--quick" ]; then
+    export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
+    CC=clang CXX=clang++ BUILD_DIR=build-sanitize scripts/build.sh -DPARLUNE_SANITIZE=ON \
+        -DPARLUNE_BUILD_BENCH=OFF
+    run_suite build-sanitize
+fi

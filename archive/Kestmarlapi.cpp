@@ -171,6 +171,13 @@ bool MpqDeleteFile(ArchiveHandle archive, const std::string& name) {
 }
 
 CompactResult MpqCompactArchive(ArchiveHandle archive, const CompactProgress& progress) {
+    // Compaction first writes the pending changes ("(listfile)" and the tables) but ignores
+    // whether that worked: on a full disk it would then build a map without "(listfile)" and
+    // report success. Write them here, where the result can be checked.
+    if (!SFileFlushArchive(archive->mpq)) {
+        archive->writeFailed = true;
+        return CompactResult::Failed;
+    }
     archive->progress = &progress;
     SFileSetCompactCallback(archive->mpq, reportCompaction, archive);
     const bool ok = SFileCompactArchive(archive->mpq, nullptr, false);

@@ -103,6 +103,8 @@ void NewMapFile::Commit() {
         throw ProcessingError(kWriteError);
     // The rename is done; a folder that cannot be flushed only loses the crash safety.
     syncToDisk(folderOf(target), O_RDONLY | O_DIRECTORY);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
 }
 
 } // namespace parlune

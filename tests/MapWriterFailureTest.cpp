@@ -1,0 +1,456 @@
+// Runs whose writing fails or is cut short: the source and the target stay exactly as they
+// were (or the target is the complete new map), and no temporary file is left behind. Runs
+// that need a process of their own (fewer rights, a file-size limit, a kill) run in a child.
+
+#include "tests/support/WriterFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <map>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace parlune::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+constexpr std::size_t kArchiveOffset = 512;      // after the map header
+constexpr std::size_t kHeaderSizeOffset = 4;     // inside the archive header
+constexpr std::size_t kFormatVersionOffset = 12; // inside the archive header
+constexpr const char* kCopyError = "Error copying map file!";
+constexpr const char* kOpenError = "Error opening map file for writing!";
+constexpr const char* kWriteError = "Error writing map file!";
+
+// A small map whose table the run empties: its log is the same whatever the inliner keeps.
+const std::string kDoodads = NoiseBytes(4000, 21);
+const Members kSmallMap = {{"war3map.wts", MakeTable({{1, "Footman"}})},
+                           {"war3map.w3u", "TRIGSTR_001"},
+                           {"war3map.doo", kDoodads}};
+const std::string kSmallMapWriterLog = "     Removed war3map.wts\n"
+                                       "     Added war3map.w3u (7 bytes)\n"
+                                       "     Removed attributes file\n"
+                                       "Compacting new map file...\n"
+                                       "     Done\n";
+
+// Every file, folder and link under a folder, with the bytes of the files.
+std::map<std::string, std::string> folderState(const fs::path& folder) {
+    std::map<std::string, std::string> state;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).string();
+        if (entry.is_symlink())
+            state[name] = "link to " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            state[name] = "folder";
+        else
+            state[name] = ReadFileBytes(entry.path().string());
+    }
+    return state;
+}
+
+void patchByte(const std::string& path, std::size_t offset, char value) {
+    std::string bytes = ReadFileBytes(path);
+    bytes[offset] = value;
+    WriteFileBytes(path, bytes);
+}
+
+// --- Failures that need no process of their own --------------------------------------------
+
+struct FailureCase {
+    const char* name;
+    // Makes the files of the case in dir and sets the run's paths.
+    std::function<void(const ScratchDir& dir, RecordingProcessor& run)> prepare;
+    std::string message;
+    std::string writerTranscript;
+};
+
+void otherTarget(const ScratchDir& dir, RecordingProcessor& run) {
+    run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+    run.TargetPath = dir.File("out.w3x");
+    WriteFileBytes(run.TargetPath, "an older map");
+}
+
+class WriteFailure : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(WriteFailure, LeavesEveryFileAsItWas) {
+    ScratchDir dir;
+    SnapshotProcessor run;
+    GetParam().prepare(dir, run);
+    const auto before = folderState(dir.Path());
+    EXPECT_EQ(run.RunCatching(), GetParam().message);
+    EXPECT_EQ(run.WriterTranscript(), GetParam().writerTranscript);
+    EXPECT_EQ(run.controlSwitches, (std::vector<bool>{false, true}));
+    EXPECT_EQ(folderState(dir.Path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteFailure,
+    testing::Values(
+        FailureCase{"TargetFolderMissing",
+                    [](const ScratchDir& dir, RecordingProcessor& run) {
+                        run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+                        run.TargetPath = dir.File("missing/out.w3x");
+                    },
+                    kCopyError, kWriterStart + "\n"s},
+        FailureCase{"TargetIsAFolder",
+                    [](const ScratchDir& dir, RecordingProcessor& run) {
+                        run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+                        run.TargetPath = dir.File("out.w3x");
+                        fs::create_directory(run.TargetPath);
+                        WriteFileBytes(dir.File("out.w3x/keep.txt"), "kept");
+                    },
+                    kWriteError,
+                    kWriterStart + "\n     Copied old map file\n"s + kSmallMapWriterLog},
+        FailureCase{"TargetIsALinkToItself",
+                    [](const ScratchDir& dir, RecordingProcessor& run) {
+                        run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+                        run.TargetPath = dir.File("out.w3x");
+                        fs::create_symlink("out.w3x", run.TargetPath);
+                    },
+                    kCopyError, kWriterStart + "\n"s},
+        FailureCase{"ProtectedMap",
+                    [](const ScratchDir& dir, RecordingProcessor& run) {
+                        otherTarget(dir, run);
+                        // Protectors write a wrong header size; the library then opens the
+                        // archive read-only although every member can still be read.
+                        patchByte(run.SourcePath, kArchiveOffset + kHeaderSizeOffset, 0x2C);
+                    },
+                    kOpenError, kWriterStart + "\n     Copied old map file\n"s},
+        FailureCase{"DamagedMapUpdatedInPlace",
+                    [](const ScratchDir& dir, RecordingProcessor& run) {
+                        run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+                        run.TargetPath = run.SourcePath;
+                        patchByte(run.SourcePath, kArchiveOffset + kFormatVersionOffset, 7);
+                    },
+                    kOpenError, kWriterStart + "\n"s}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+// --- Runs in a child process ---------------------------------------------------------------
+
+struct ChildOutcome {
+    bool killed = false; // by SIGKILL
+    std::string message; // what the child reported: the run's failure message, "" on success
+};
+
+// Runs work in a child process and collects the text it returns. With killAfter, the child
+// is killed with SIGKILL after that long, unless it has ended before.
+ChildOutcome runInChild(const std::function<std::string()>& work,
+                        std::optional<std::chrono::microseconds> killAfter = std::nullopt) {
+    int channel[2];
+    if (::pipe(channel) != 0)
+        throw std::runtime_error("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string message;
+        try {
+            message = work();
+        } catch (...) {
+            ::_exit(2);
+        }
+        const bool sent = ::write(channel[1], message.data(), message.size()) ==
+                          static_cast<ssize_t>(message.size());
+        ::_exit(sent ? 0 : 3);
+    }
+    ::close(channel[1]);
+    if (killAfter) {
+        std::this_thread::sleep_for(*killAfter);
+        ::kill(child, SIGKILL);
+    }
+    ChildOutcome outcome;
+    char block[256];
+    for (ssize_t got; (got = ::read(channel[0], block, sizeof block)) > 0;)
+        outcome.message.append(block, static_cast<std::size_t>(got));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    if (!outcome.killed && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+        throw std::runtime_error("the child process failed");
+    return outcome;
+}
+
+std::string runCatching(RecordingProcessor& run) {
+    return run.RunCatching();
+}
+
+// The entries of a folder that a killed run may leave: its private folder for the new map.
+bool isLeftOfAKilledRun(const std::string& entry, const std::string& targetName) {
+    return entry.starts_with("." + targetName + ".parlune-");
+}
+
+// The names of the folder apart from what a killed run left, which must be one private
+// folder at most.
+std::set<std::string> entriesBesideLeftovers(const fs::path& folder,
+                                             const std::string& targetName) {
+    std::set<std::string> entries;
+    int leftovers = 0;
+    for (const std::string& entry : FolderEntries(folder)) {
+        if (isLeftOfAKilledRun(entry, targetName) && fs::is_directory(folder / entry))
+            ++leftovers;
+        else
+            entries.insert(entry);
+    }
+    EXPECT_LE(leftovers, 1);
+    return entries;
+}
+
+TEST(UnwritableFolder, FailsTheCopyAndChangesNothing) {
+    for (const bool targetExists : {true, false}) {
+        SCOPED_TRACE(targetExists ? "target exists" : "no target yet");
+        ScratchDir dir;
+        fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+        fs::create_directory(dir.Path() / "locked");
+        RecordingProcessor run;
+        run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+        run.TargetPath = dir.File("locked/out.w3x");
+        if (targetExists)
+            WriteFileBytes(run.TargetPath, "an older map");
+        fs::permissions(dir.Path() / "locked",
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+        const auto before = folderState(dir.Path());
+
+        const ChildOutcome outcome = runInChild([&run] {
+            // The superuser may write anywhere; the run then goes as an ordinary user.
+            constexpr uid_t kNobody = 65534;
+            if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                return "cannot drop rights"s;
+            return runCatching(run);
+        });
+        EXPECT_EQ(outcome.message, kCopyError);
+        EXPECT_EQ(folderState(dir.Path()), before);
+    }
+}
+
+// A map whose rewritten member is large enough that storing it makes the archive grow.
+const std::string kBigUnits = NoiseBytes(200000, 22) + "TRIGSTR_001";
+const Members kGrowingMap = {{"war3map.wts", MakeTable({{1, "Footman"}})},
+                             {"war3map.w3u", kBigUnits},
+                             {"war3map.doo", NoiseBytes(100000, 23)}};
+
+// File-size limits from below the source's size (the copy fails) through the growth of the
+// new map (storing the member fails) and its last bytes (committing fails) to its full size.
+std::vector<std::size_t> limitsAround(std::size_t sourceSize, std::size_t newSize) {
+    std::vector<std::size_t> limits = {sourceSize - 4096, sourceSize - 1, sourceSize};
+    constexpr std::size_t kCoarseSteps = 6;
+    for (std::size_t step = 1; step < kCoarseSteps; ++step)
+        limits.push_back(sourceSize + (newSize - sourceSize) * step / kCoarseSteps);
+    constexpr std::size_t kFineRange = 1024;
+    for (std::size_t limit = newSize - kFineRange; limit <= newSize; limit += 64)
+        limits.push_back(limit);
+    limits.push_back(newSize + 4096);
+    return limits;
+}
+
+struct LimitCase {
+    const char* name;
+    bool noCompact;
+    bool sameTarget;
+};
+
+class FileSizeLimit : public testing::TestWithParam<LimitCase> {};
+
+TEST_P(FileSizeLimit, EveryLimitLeavesTheOldOrTheCompleteNewMap) {
+    const LimitCase& sweep = GetParam();
+    ScratchDir dir;
+    RecordingProcessor reference;
+    reference.noCompact = sweep.noCompact;
+    reference.SourcePath = MakeMap(dir, "map.w3x", kGrowingMap);
+    reference.TargetPath = dir.File("new.w3x");
+    ASSERT_EQ(reference.RunCatching(), "");
+    const std::string oldMap = ReadFileBytes(reference.SourcePath);
+    const std::string newMap = ReadFileBytes(reference.TargetPath);
+    fs::remove(reference.TargetPath);
+    // Before compaction the new map is as large as the uncompacted one.
+    RecordingProcessor loose;
+    loose.noCompact = true;
+    loose.SourcePath = reference.SourcePath;
+    loose.TargetPath = reference.TargetPath;
+    ASSERT_EQ(loose.RunCatching(), "");
+    const std::size_t looseSize = fs::file_size(loose.TargetPath);
+    fs::remove(loose.TargetPath);
+
+    const std::string target = sweep.sameTarget ? reference.SourcePath : dir.File("out.w3x");
+    const std::string oldTarget = sweep.sameTarget ? oldMap : "an older map";
+    const std::set<std::string> files = sweep.sameTarget
+                                            ? std::set<std::string>{"map.w3x"}
+                                            : std::set<std::string>{"map.w3x", "out.w3x"};
+    std::set<std::string> messages;
+    for (const std::size_t limit : limitsAround(oldMap.size(), looseSize)) {
+        WriteFileBytes(reference.SourcePath, oldMap);
+        WriteFileBytes(target, oldTarget);
+        RecordingProcessor run;
+        run.noCompact = sweep.noCompact;
+        run.SourcePath = reference.SourcePath;
+        run.TargetPath = target;
+        const ChildOutcome outcome = runInChild([&run, limit] {
+            std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+            const rlimit cap{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &cap);
+            return runCatching(run);
+        });
+        SCOPED_TRACE("limit " + std::to_string(limit) + ": " + outcome.message);
+        messages.insert(outcome.message);
+        const bool written = outcome.message.empty();
+        EXPECT_TRUE(ReadFileBytes(target) == (written ? newMap : oldTarget));
+        EXPECT_TRUE(ReadFileBytes(run.SourcePath) ==
+                    (sweep.sameTarget && written ? newMap : oldMap));
+        EXPECT_EQ(FolderEntries(dir.Path()), files);
+    }
+    EXPECT_EQ(messages, (std::set<std::string>{"", kCopyError, "Error adding war3map.w3u to map!",
+                                               kWriteError}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweeps, FileSizeLimit,
+                         // With compaction, the limit also catches the library writing the pending
+                         // changes before it compacts, which it does not check itself.
+                         testing::Values(LimitCase{"DoNotCompactOtherTarget", true, false},
+                                         LimitCase{"CompactSameTarget", false, true}),
+                         [](const testing::TestParamInfo<LimitCase>& info) {
+                             return info.param.name;
+                         });
+
+// --- Killed runs ---------------------------------------------------------------------------
+
+// Kills its own process at a chosen point of the run, as a crash or a power cut would end it.
+class KilledProcessor : public RecordingProcessor {
+public:
+    void Log(const std::string& text) override {
+        RecordingProcessor::Log(text);
+        if (text.starts_with(killAt) && ++seen == occurrence)
+            std::raise(SIGKILL);
+    }
+    void CompactionProgress(std::uint64_t, std::uint64_t) override {
+        if (killInCompaction)
+            std::raise(SIGKILL);
+    }
+
+    std::string killAt = "\x01"; // no log line starts with it
+    int occurrence = 1;
+    bool killInCompaction = false;
+
+private:
+    int seen = 0;
+};
+
+struct KillCase {
+    const char* name;
+    std::string killAt;
+    int occurrence;
+    bool killInCompaction;
+    bool sameTarget;
+    bool expectNewMap;
+};
+
+// The table stays (string 2 is kept by the skin file) so that every step of writing logs.
+const Members kKilledMap = {{"war3map.wts", MakeTable({{1, "Footman"}, {2, "Two\nlines"}})},
+                            {"war3map.w3u", kBigUnits},
+                            {"war3mapSkin.txt", "N=TRIGSTR_002\r\n"},
+                            {"war3map.doo", NoiseBytes(300000, 24)}};
+
+class KilledRun : public testing::TestWithParam<KillCase> {};
+
+TEST_P(KilledRun, LeavesTheOldOrTheCompleteNewMap) {
+    const KillCase& kill = GetParam();
+    ScratchDir dir;
+    RecordingProcessor reference;
+    reference.SourcePath = MakeMap(dir, "map.w3x", kKilledMap);
+    reference.TargetPath = dir.File("new.w3x");
+    ASSERT_EQ(reference.RunCatching(), "");
+    const std::string oldMap = ReadFileBytes(reference.SourcePath);
+    const std::string newMap = ReadFileBytes(reference.TargetPath);
+    fs::remove(reference.TargetPath);
+
+    KilledProcessor run;
+    run.SourcePath = reference.SourcePath;
+    run.TargetPath = kill.sameTarget ? run.SourcePath : dir.File("out.w3x");
+    const std::string oldTarget = kill.sameTarget ? oldMap : "an older map";
+    WriteFileBytes(run.TargetPath, oldTarget);
+    run.killAt = kill.killAt;
+    run.occurrence = kill.occurrence;
+    run.killInCompaction = kill.killInCompaction;
+
+    EXPECT_TRUE(runInChild([&run] { return runCatching(run); }).killed);
+    EXPECT_TRUE(ReadFileBytes(run.TargetPath) == (kill.expectNewMap ? newMap : oldTarget));
+    if (!kill.sameTarget)
+        EXPECT_TRUE(ReadFileBytes(run.SourcePath) == oldMap);
+    const std::string targetName = fs::path(run.TargetPath).filename().string();
+    const std::set<std::string> files = kill.sameTarget
+                                            ? std::set<std::string>{"map.w3x"}
+                                            : std::set<std::string>{"map.w3x", "out.w3x"};
+    EXPECT_EQ(entriesBesideLeftovers(dir.Path(), targetName), files);
+}
+
+constexpr bool kSame = true;
+constexpr bool kOther = false;
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, KilledRun,
+    testing::Values(
+        KillCase{"AfterTheCopy", "     Copied old map file", 1, false, kOther, false},
+        KillCase{"AfterTheTable", "     Added war3map.wts", 1, false, kOther, false},
+        KillCase{"AfterTheTableInPlace", "     Added war3map.wts", 1, false, kSame, false},
+        KillCase{"BetweenMembers", "     Added war3map.w3u", 1, false, kOther, false},
+        KillCase{"BetweenMembersInPlace", "     Added war3map.w3u", 1, false, kSame, false},
+        KillCase{"AfterTheLastMember", "     Removed attributes file", 1, false, kOther, false},
+        KillCase{"BeforeCompaction", "Compacting new map file...", 1, false, kSame, false},
+        KillCase{"DuringCompaction", "\x01", 1, true, kOther, false},
+        KillCase{"DuringCompactionInPlace", "\x01", 1, true, kSame, false},
+        KillCase{"AfterCompaction", "     Done", 2, false, kOther, false},
+        KillCase{"AfterCompactionInPlace", "     Done", 2, false, kSame, false},
+        KillCase{"AtTheEnd", "Everything done.", 1, false, kOther, true},
+        KillCase{"AtTheEndInPlace", "Everything done.", 1, false, kSame, true}),
+    [](const testing::TestParamInfo<KillCase>& info) { return info.param.name; });
+
+// Kills at moments spread over a whole run of a larger map, so that some land inside the
+// library's own writing, where no log line is written.
+TEST(KilledRun, AtAnyMomentLeavesTheOldOrTheCompleteNewMap) {
+    ScratchDir dir;
+    const Members bigMap = {{"war3map.wts", MakeTable({{1, "Footman"}, {2, "Two\nlines"}})},
+                            {"war3map.w3u", NoiseBytes(2 << 20, 25) + "TRIGSTR_001"},
+                            {"war3mapSkin.txt", "N=TRIGSTR_002\r\n"},
+                            {"war3map.doo", NoiseBytes(6 << 20, 26)}};
+    RecordingProcessor reference;
+    reference.SourcePath = MakeMap(dir, "map.w3x", bigMap);
+    reference.TargetPath = dir.File("new.w3x");
+    ASSERT_EQ(reference.RunCatching(), "");
+    const std::string oldMap = ReadFileBytes(reference.SourcePath);
+    const std::string newMap = ReadFileBytes(reference.TargetPath);
+    fs::remove(reference.TargetPath);
+
+    RecordingProcessor run;
+    run.SourcePath = reference.SourcePath;
+    run.TargetPath = run.SourcePath;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(runInChild([&run] { return runCatching(run); }).message, "");
+    const auto duration = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+
+    constexpr int kMoments = 12;
+    for (int moment = 1; moment <= kMoments; ++moment) {
+        WriteFileBytes(run.SourcePath, oldMap);
+        const auto delay = duration * (moment + 2) / (kMoments + 2);
+        SCOPED_TRACE("killed after " + std::to_string(delay.count()) + " us");
+        runInChild([&run] { return runCatching(run); }, delay);
+        const std::string result = ReadFileBytes(run.SourcePath);
+        EXPECT_TRUE(result == oldMap || result == newMap) << "a map in between";
+        EXPECT_EQ(entriesBesideLeftovers(dir.Path(), "map.w3x"),
+                  (std::set<std::string>{"map.w3x"}));
+        for (const std::string& entry : FolderEntries(dir.Path())) {
+            if (entry != "map.w3x")
+                fs::remove_all(dir.Path() / entry);
+        }
+    }
+}
+
+} // namespace
+} // namespace parlune::test

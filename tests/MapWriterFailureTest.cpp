@@ -435,10 +435,12 @@ TEST(KilledRun, AtAnyMomentLeavesTheOldOrTheCompleteNewMap) {
     const auto duration = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start);
 
+    // From a third of the run's time to a quarter beyond it: the early kills end the run
+    // while it extracts, the late ones after it has replaced the map.
     constexpr int kMoments = 12;
     for (int moment = 1; moment <= kMoments; ++moment) {
         WriteFileBytes(run.SourcePath, oldMap);
-        const auto delay = duration * (moment + 2) / (kMoments + 2);
+        const auto delay = duration * (moment + 3) / kMoments;
         SCOPED_TRACE("killed after " + std::to_string(delay.count()) + " us");
         runInChild([&run] { return runCatching(run); }, delay);
         const std::string result = ReadFileBytes(run.SourcePath);

@@ -3,7 +3,9 @@
 #include <StormLib.h>
 
 #include <cstdio>
+#include <set>
 #include <strings.h>
+#include <vector>
 
 namespace parlune::Kestmarlapi {
 
@@ -67,6 +69,38 @@ bool removeAttributes(Archive& archive) {
     return true;
 }
 
+template <typename Entry>
+bool readTable(HANDLE mpq, SFileInfoClass sizeClass, SFileInfoClass tableClass,
+               std::vector<Entry>& table) {
+    DWORD count = 0;
+    if (!SFileGetFileInfo(mpq, sizeClass, &count, sizeof count, nullptr))
+        return false;
+    table.resize(count);
+    const auto bytes = static_cast<DWORD>(count * sizeof(Entry));
+    return count == 0 || SFileGetFileInfo(mpq, tableClass, table.data(), bytes, nullptr);
+}
+
+// The library silently drops a member whose block lies outside the archive or declares an
+// impossible size, and the member then looks absent: a run would prune the strings it refers
+// to. True when every block that the hash table names is one the library can read.
+bool everyMemberReachable(HANDLE mpq) {
+    std::vector<TMPQHash> hashes;
+    std::vector<TMPQBlock> blocks;
+    if (!readTable(mpq, SFileMpqHashTableSize, SFileMpqHashTable, hashes) ||
+        !readTable(mpq, SFileMpqBlockTableSize, SFileMpqBlockTable, blocks))
+        return false;
+    std::set<DWORD> named;
+    for (const TMPQHash& hash : hashes) {
+        if (hash.dwBlockIndex < blocks.size() &&
+            (blocks[hash.dwBlockIndex].dwFlags & MPQ_FILE_EXISTS) != 0)
+            named.insert(hash.dwBlockIndex);
+    }
+    DWORD reachable = 0;
+    if (!SFileGetFileInfo(mpq, SFileMpqNumberOfFiles, &reachable, sizeof reachable, nullptr))
+        return false;
+    return reachable >= named.size();
+}
+
 void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total) {
     const auto* archive = static_cast<const Archive*>(user);
     if (archive->progress && *archive->progress)
@@ -80,6 +114,10 @@ bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive) {
     HANDLE mpq = nullptr;
     if (!::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
         return false;
+    if (!everyMemberReachable(mpq)) {
+        ::SFileCloseArchive(mpq);
+        return false;
+    }
     *archive = new Archive{mpq};
     return true;
 }

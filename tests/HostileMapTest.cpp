@@ -1,0 +1,157 @@
+// Maps from strangers: every damaged or hostile map ends in a clear error with nothing
+// changed, or in a correct run; never in a crash, a hang or a runaway allocation.
+
+#include "tests/support/MpqSurgery.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace parlune::test {
+namespace {
+
+const std::string kTable = MakeTable({{1, "Footman"}, {2, "Knight"}});
+
+std::string script(std::size_t lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines; ++i)
+        text += "call DisplayText(\"TRIGSTR_001\") // line " + std::to_string(i) + "\r\n";
+    return text;
+}
+
+// Runs on source and checks that the run failed with message and changed nothing.
+void expectRefused(const std::string& source, const std::string& message) {
+    const std::string before = ReadFileBytes(source);
+    RecordingProcessor run;
+    run.SourcePath = source;
+    run.TargetPath = source + ".new.w3x";
+    EXPECT_EQ(run.RunCatching(), message);
+    EXPECT_EQ(ReadFileBytes(source), before);
+    EXPECT_FALSE(std::filesystem::exists(run.TargetPath));
+    EXPECT_EQ(run.controlSwitches.back(), true);
+}
+
+class HostileMap : public testing::Test {
+protected:
+    std::string makeMap(const Members& members) {
+        Kestmarlapi::NewArchiveOptions options;
+        options.withAttributes = false;
+        return MakeMap(dir, "hostile.w3x", members, options);
+    }
+    ScratchDir dir;
+};
+
+// The library drops such a member silently, so the map is refused as a whole: read as it
+// is, the member would look absent and the strings it needs would be pruned.
+TEST_F(HostileMap, AHugeDeclaredSizeIsRefused) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
+    MpqSurgery surgery(map);
+    const std::uint32_t block = surgery.BlockOf("war3map.j");
+    BlockEntry entry = surgery.Block(block);
+    entry.fileSize = 0xF0000000; // 3.75 GiB declared, a few hundred bytes stored
+    surgery.SetBlock(block, entry);
+    surgery.Save();
+    expectRefused(map, "Error opening map file!");
+}
+
+TEST_F(HostileMap, TablesOutsideTheFileAreNotAnArchive) {
+    for (const std::size_t field : {MpqSurgery::kHashTablePos, MpqSurgery::kBlockTablePos}) {
+        const std::string map = makeMap({{"war3map.wts", kTable}});
+        MpqSurgery surgery(map);
+        surgery.SetHeaderField(field, 0x7FFFFF00);
+        surgery.Save();
+        expectRefused(map, "Error opening map file!");
+    }
+}
+
+TEST_F(HostileMap, ABlockTableCutShortIsNeverWrittenTo) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(3)}});
+    MpqSurgery surgery(map);
+    surgery.SetHeaderField(MpqSurgery::kBlockTableSize, 0x01000000);
+    surgery.Save();
+    expectRefused(map, "Error opening map file for writing!");
+}
+
+TEST_F(HostileMap, AMemberPointingPastTheEndIsRefused) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
+    MpqSurgery surgery(map);
+    const std::uint32_t block = surgery.BlockOf("war3map.j");
+    BlockEntry entry = surgery.Block(block);
+    entry.filePos = 0x7FFF0000;
+    surgery.SetBlock(block, entry);
+    surgery.Save();
+    expectRefused(map, "Error opening map file!");
+}
+
+TEST_F(HostileMap, MarkersWithThousandsOfDigits) {
+    const std::string nines(5000, '9');
+    const std::string tooLong =
+        makeMap({{"war3map.wts", kTable}, {"war3map.j", "call X(\"TRIGSTR_" + nines + "\")\r\n"}});
+    expectRefused(tooLong, "'" + nines + "' ist kein gültiger Integerwert");
+
+    const std::string padded = makeMap(
+        {{"war3map.wts", kTable}, {"war3map.j", "X(\"TRIGSTR_" + std::string(5000, '0') + "2\")"}});
+    RecordingProcessor run;
+    run.SourcePath = padded;
+    run.TargetPath = dir.File("padded.w3x");
+    ASSERT_EQ(run.RunCatching(), "");
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.j"), "X(\"Knight\")");
+}
+
+TEST_F(HostileMap, AMillionEmptyEntries) {
+    std::string table = "\xEF\xBB\xBF";
+    for (int id = 0; id < 1'000'000; ++id)
+        table += "STRING " + std::to_string(id) + "\r\n{\r\n}\r\n";
+    const std::string map =
+        makeMap({{"war3map.wts", table}, {"war3map.w3u", std::string("TRIGSTR_999999\0", 15)}});
+    RecordingProcessor run;
+    run.SourcePath = map;
+    run.TargetPath = dir.File("million.w3x");
+    ASSERT_EQ(run.RunCatching(), "");
+    EXPECT_EQ(run.log.at(run.log.size() - 1), "Everything done.");
+    EXPECT_NE(std::find(run.log.begin(), run.log.end(),
+                        "     Removed 1000000 strings (0 strings retained)"),
+              run.log.end());
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3u"), std::string("\0", 1));
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), std::nullopt);
+}
+
+TEST_F(HostileMap, ATableLineOf100Megabytes) {
+    const std::string line(100u << 20, 'a');
+    const std::string table = "\xEF\xBB\xBFSTRING 7\r\n{\r\n" + line + "\r\n}\r\n";
+    const std::string map =
+        makeMap({{"war3map.wts", table}, {"war3map.w3u", std::string("TRIGSTR_7\0", 10)}});
+    RecordingProcessor run;
+    run.SourcePath = map;
+    run.TargetPath = dir.File("long.w3x");
+    run.noCompact = true;
+    ASSERT_EQ(run.RunCatching(), "");
+    // Far over the length limit: the reference stays and the string with it.
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3u"), std::string("TRIGSTR_7\0", 10));
+    const auto written = ReadMember(run.TargetPath, "war3map.wts");
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(written->size(), table.size() + 2); // the table writer adds the empty line
+}
+
+TEST_F(HostileMap, MemberNamesWithOddBytesPassThrough) {
+    const Members odd = {{"war3map\xE4\xFF.doo", "doodads"},
+                         {"Units\\\x01\x7F name.mdx", "model"},
+                         {"(odd) \"quoted\" ;|*?.blp", "texture"}};
+    Members members = odd;
+    members.push_back({"war3map.wts", kTable});
+    members.push_back({"war3map.j", "TRIGSTR_1"});
+    const std::string map = MakeMap(dir, "odd.w3x", members);
+    RecordingProcessor run;
+    run.SourcePath = map;
+    run.TargetPath = map;
+    ASSERT_EQ(run.RunCatching(), "");
+    for (const Kestmarlapi::MemberSpec& member : odd)
+        EXPECT_EQ(ReadMember(map, member.name), member.data) << member.name;
+    EXPECT_EQ(ReadMember(map, "war3map.j"), "Footman");
+    const auto listfile = ReadMember(map, "(listfile)");
+    ASSERT_TRUE(listfile.has_value());
+    for (const Kestmarlapi::MemberSpec& member : odd)
+        EXPECT_NE(listfile->find(member.name), std::string::npos) << member.name;
+}
+
+} // namespace
+} // namespace parlune::test

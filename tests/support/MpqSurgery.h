@@ -1,0 +1,46 @@
+#pragma once
+
+// Edits the tables of a written archive in place, the way a damaged or hostile map would
+// have them. Knows the plain version-1 layout that the test maps use: a 512-byte map header,
+// then the archive header, the encrypted hash and block tables.
+
+#include <cstdint>
+#include <string>
+
+namespace parlune::test {
+
+struct BlockEntry {
+    std::uint32_t filePos;
+    std::uint32_t compressedSize;
+    std::uint32_t fileSize;
+    std::uint32_t flags;
+};
+
+class MpqSurgery {
+public:
+    // Reads the map at path; the archive is expected at offset 512.
+    explicit MpqSurgery(const std::string& path);
+
+    std::uint32_t BlockCount() const;
+    BlockEntry Block(std::uint32_t index) const;
+    void SetBlock(std::uint32_t index, const BlockEntry& entry);
+    // Index of the block holding the member name; fails the test when absent.
+    std::uint32_t BlockOf(const std::string& name) const;
+
+    // Raw access to a field of the archive header (offsets as in the format).
+    std::uint32_t HeaderField(std::size_t offset) const;
+    void SetHeaderField(std::size_t offset, std::uint32_t value);
+
+    void Save() const;
+
+    static constexpr std::size_t kHashTablePos = 16;
+    static constexpr std::size_t kBlockTablePos = 20;
+    static constexpr std::size_t kHashTableSize = 24;
+    static constexpr std::size_t kBlockTableSize = 28;
+
+private:
+    std::string path;
+    std::string bytes;
+};
+
+} // namespace parlune::test

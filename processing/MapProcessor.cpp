@@ -33,6 +33,7 @@ void MapProcessor::runPhases() {
         Log("No strings to inline");
         return;
     }
+    InlineStrings();
     WriteStringTable();
     WriteMap();
 }
@@ -65,6 +66,12 @@ void MapProcessor::extractFiles() {
             Log("     Extracted " + name + " (" + std::to_string(slot.Data.size()) + " bytes)");
         else
             Log("     " + name + " not found inside map");
+    }
+
+    // Read without a report: these members are only scanned for the strings they need.
+    for (std::size_t i = 0; i < kScannedFileCount; ++i) {
+        MapFileSlot& slot = ScannedFiles[i];
+        slot.Present = source.ReadMember(kScannedFileNames[i], slot.Data);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Kestmarlapi.h"
+#include "processing/Inliner.h"
 #include "processing/RunState.h"
 
 #include <cstdint>
@@ -42,6 +43,10 @@ public:
     void LoadStringTable();
     // Builds Entries from StringTableLines and empties StringTableLines.
     void ParseStringTable();
+    // Replaces the references in the eight rewritten members by the strings' texts where that
+    // is allowed, then removes from Entries every string that no reference left in place
+    // needs, in any member the map has.
+    void InlineStrings();
     // Replaces StringTableData with the serialised Entries (empty when there are none).
     void WriteStringTable();
     // Writes the new map to TargetPath: a copy of the source map with the new table and the
@@ -52,6 +57,12 @@ public:
 private:
     void runPhases();
     void extractFiles();
+    // Rewrites one member and adds the numbers of the references it keeps to retained.
+    void InlineIntoFile(std::string_view name, bool present, std::string& data,
+                        const StringIndex& index, RetainedIds& retained);
+    // Takes the numbers the members that are never rewritten refer to, then releases them.
+    void keepScannedReferences(RetainedIds& retained);
+    void pruneEntries(const RetainedIds& retained);
     // Stores a present member in the open new map and releases its buffer.
     void AddToMap(Kestmarlapi::ArchiveHandle archive, const std::string& name, std::string& data,
                   bool present);

@@ -24,6 +24,15 @@ inline constexpr std::array<std::string_view, kMapFileCount> kMapFileNames = {
     "war3map.j",   "war3map.w3a", "war3map.w3h", "war3map.w3i",
     "war3map.w3q", "war3map.w3t", "war3map.w3u", "war3mapSkin.txt"};
 
+inline constexpr std::size_t kScannedFileCount = 10;
+
+// Members the run never rewrites but whose references still need their strings: object data
+// of destructables and doodads, the script of Lua maps and the skin object files. They are
+// read only to keep those strings in the table, in this order.
+inline constexpr std::array<std::string_view, kScannedFileCount> kScannedFileNames = {
+    "war3map.w3b",     "war3map.w3d",     "war3map.lua",     "war3mapSkin.w3a", "war3mapSkin.w3b",
+    "war3mapSkin.w3d", "war3mapSkin.w3h", "war3mapSkin.w3q", "war3mapSkin.w3t", "war3mapSkin.w3u"};
+
 inline constexpr std::string_view kStringTableName = "war3map.wts";
 inline constexpr std::string_view kScriptName = "war3map.j";
 inline constexpr std::string_view kScriptInFolderName = "Scripts\\war3map.j";
@@ -35,6 +44,8 @@ struct RunState {
     std::string TargetPath;
     std::string StringTableData;
     std::array<MapFileSlot, kMapFileCount> MapFiles;
+    // Released once the inliner has taken the numbers they refer to.
+    std::array<MapFileSlot, kScannedFileCount> ScannedFiles;
     bool ScriptInScriptsFolder = false;
     LineList StringTableLines;
     std::vector<TWTSEntry> Entries;

@@ -1,0 +1,162 @@
+#include "tests/support/LiteralInliner.h"
+
+#include "processing/ProcessingError.h"
+
+#include <algorithm>
+
+namespace parlune::test {
+
+namespace {
+
+const std::string kMarker = "TRIGSTR_";
+
+std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
+    std::string result;
+    std::size_t start = 0;
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
+        result.append(text, start, at - start);
+        result += to;
+        start = at + from.size();
+    }
+    result.append(text, start);
+    return result;
+}
+
+std::string digitsAt(const std::string& buffer, std::size_t start) {
+    std::size_t end = start;
+    while (end < buffer.size() && buffer[end] >= '0' && buffer[end] <= '9')
+        ++end;
+    return buffer.substr(start, end - start);
+}
+
+class LiteralRun {
+public:
+    LiteralRun(RunState& state, bool verbose, std::vector<std::string>& log)
+        : state(state), verbose(verbose), log(log) {}
+
+    void inlineStrings() {
+        log.push_back("Inlining trigger strings...");
+        const std::size_t countBefore = state.Entries.size();
+        for (std::size_t i = 0; i < kMapFileCount; ++i)
+            inlineIntoFile(std::string(kMapFileNames[i]), state.MapFiles[i].Present,
+                           state.MapFiles[i].Data);
+        for (std::size_t i = 0; i < kScannedFileCount; ++i)
+            scanMember(std::string(kScannedFileNames[i]), state.ScannedFiles[i]);
+        log.push_back("Removing inlined strings from war3map.wts...");
+        for (std::size_t k = state.Entries.size(); k-- > 0;) {
+            if (isRetained(std::to_string(state.Entries[k].Id)))
+                continue;
+            state.Entries.erase(state.Entries.begin() + static_cast<std::ptrdiff_t>(k));
+            if (verbose)
+                log.push_back("          Removed string " + std::to_string(k));
+        }
+        log.push_back("     Removed " + std::to_string(countBefore - state.Entries.size()) +
+                      " strings (" + std::to_string(state.Entries.size()) + " strings retained)");
+    }
+
+private:
+    bool isRetained(const std::string& id) const {
+        return std::find(retainedIds.begin(), retainedIds.end(), id) != retainedIds.end();
+    }
+
+    const TWTSEntry* firstEntry(std::int32_t id) const {
+        for (const TWTSEntry& entry : state.Entries)
+            if (entry.Id == id)
+                return &entry;
+        return nullptr;
+    }
+
+    static std::string replacementFor(const TWTSEntry& entry, const std::string& name) {
+        std::string text;
+        for (const std::string& line : entry.Lines)
+            text += line + "\r\n";
+        if (name == "war3map.j") {
+            text = replaceAll(text, "\\", "\\\\");
+            text = replaceAll(text, "\"", "\\\"");
+            text = replaceAll(text, "\r\n", "\\r\\n");
+            if (text.size() >= 4)
+                text.erase(text.size() - 4);
+        } else if (text.size() >= 2) {
+            text.erase(text.size() - 2);
+        }
+        return text;
+    }
+
+    void inlineIntoFile(const std::string& name, bool present, std::string& buffer) {
+        if (!present)
+            return;
+        std::size_t at = buffer.find(kMarker);
+        if (at == std::string::npos) {
+            log.push_back("     No strings to inline into " + name);
+            return;
+        }
+        int inlined = 0;
+        while (at != std::string::npos) {
+            const std::string digits = digitsAt(buffer, at + kMarker.size());
+            const std::int32_t number = StrToInt(digits);
+            const std::size_t markerLength = kMarker.size() + digits.size();
+            const TWTSEntry* entry = firstEntry(number);
+            const std::string replacement = entry ? replacementFor(*entry, name) : "";
+            std::size_t next;
+            if (entry && (replacement.size() >= 1024 ||
+                          (entry->Lines.size() >= 2 && name == "war3mapSkin.txt"))) {
+                retainedIds.push_back(std::to_string(number));
+                next = at + markerLength;
+            } else {
+                buffer.replace(at, markerLength, replacement);
+                ++inlined;
+                next = at + replacement.size();
+                if (verbose)
+                    log.push_back(detailLine(entry, number, name));
+            }
+            at = buffer.find(kMarker, next);
+        }
+        log.push_back("     " + std::to_string(inlined) + " strings inlined into " + name);
+    }
+
+    static std::string detailLine(const TWTSEntry* entry, std::int32_t number,
+                                  const std::string& name) {
+        if (!entry)
+            return "          Removed reference to non-existant string " + std::to_string(number) +
+                   " in " + name;
+        if (entry->Lines.size() >= 2)
+            return "          Inlined string " + std::to_string(number) + " with " +
+                   std::to_string(entry->Lines.size()) + " lines into " + name;
+        return "          Inlined string " + std::to_string(number) + " into " + name;
+    }
+
+    void scanMember(const std::string& name, MapFileSlot& slot) {
+        if (slot.Present) {
+            int count = 0;
+            std::size_t at = slot.Data.find(kMarker);
+            while (at != std::string::npos) {
+                const std::string digits = digitsAt(slot.Data, at + kMarker.size());
+                try {
+                    const std::int32_t number = StrToInt(digits);
+                    retainedIds.push_back(std::to_string(number));
+                    ++count;
+                } catch (const ProcessingError&) {
+                    // Not a reference the game resolves; nothing is replaced here anyway.
+                }
+                at = slot.Data.find(kMarker, at + kMarker.size() + digits.size());
+            }
+            if (count > 0)
+                log.push_back("     " + std::to_string(count) + " references kept in " + name);
+        }
+        slot.Data = std::string();
+        slot.Present = false;
+    }
+
+    RunState& state;
+    bool verbose;
+    std::vector<std::string>& log;
+    std::vector<std::string> retainedIds;
+};
+
+} // namespace
+
+void LiteralInlineStrings(RunState& state, bool verbose, std::vector<std::string>& log) {
+    LiteralRun(state, verbose, log).inlineStrings();
+}
+
+} // namespace parlune::test

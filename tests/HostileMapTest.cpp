@@ -53,6 +53,17 @@ TEST_F(HostileMap, AHugeDeclaredSizeIsRefused) {
     expectRefused(map, "Error opening map file!");
 }
 
+TEST_F(HostileMap, AMemberDeclaredOverTheCapIsRefusedBeforeReading) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
+    MpqSurgery surgery(map);
+    const std::uint32_t block = surgery.BlockOf("war3map.j");
+    BlockEntry entry = surgery.Block(block);
+    entry.fileSize = 300u << 20;
+    surgery.SetBlock(block, entry);
+    surgery.Save();
+    expectRefused(map, "war3map.j is too large (314572800 bytes)!");
+}
+
 TEST_F(HostileMap, TablesOutsideTheFileAreNotAnArchive) {
     for (const std::size_t field : {MpqSurgery::kHashTablePos, MpqSurgery::kBlockTablePos}) {
         const std::string map = makeMap({{"war3map.wts", kTable}});

@@ -9,8 +9,8 @@ namespace parlune::fuzz {
 
 const std::string& ScratchFolder() {
     static const std::string folder = [] {
-        const auto path = std::filesystem::temp_directory_path() /
-                          ("parlune-fuzz-" + std::to_string(getpid()));
+        const auto path =
+            std::filesystem::temp_directory_path() / ("parlune-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(path);
         return path.string();
     }();

@@ -8,7 +8,8 @@
 
 namespace {
 
-bool sameEntries(const std::vector<parlune::TWTSEntry>& a, const std::vector<parlune::TWTSEntry>& b) {
+bool sameEntries(const std::vector<parlune::TWTSEntry>& a,
+                 const std::vector<parlune::TWTSEntry>& b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

@@ -381,8 +381,9 @@ TEST_P(KilledRun, LeavesTheOldOrTheCompleteNewMap) {
 
     EXPECT_TRUE(runInChild([&run] { return runCatching(run); }).killed);
     EXPECT_TRUE(ReadFileBytes(run.TargetPath) == (kill.expectNewMap ? newMap : oldTarget));
-    if (!kill.sameTarget)
+    if (!kill.sameTarget) {
         EXPECT_TRUE(ReadFileBytes(run.SourcePath) == oldMap);
+    }
     const std::string targetName = fs::path(run.TargetPath).filename().string();
     const std::set<std::string> files = kill.sameTarget
                                             ? std::set<std::string>{"map.w3x"}

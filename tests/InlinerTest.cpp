@@ -1,0 +1,425 @@
+// Inlining the strings into the members and pruning the table: every rule over real buffers
+// and entries, with whole log transcripts with and without the detail lines.
+
+#include "processing/ProcessingError.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace parlune::test {
+namespace {
+
+using namespace std::string_literals;
+
+struct Member {
+    std::string name;
+    std::string data;
+    bool operator==(const Member&) const = default;
+};
+
+MapFileSlot& slotNamed(RunState& state, std::string_view name) {
+    for (std::size_t i = 0; i < kMapFileCount; ++i)
+        if (kMapFileNames[i] == name)
+            return state.MapFiles[i];
+    for (std::size_t i = 0; i < kScannedFileCount; ++i)
+        if (kScannedFileNames[i] == name)
+            return state.ScannedFiles[i];
+    throw std::invalid_argument("no member slot " + std::string(name));
+}
+
+// The eight rewritten members that are present, in order, with their contents.
+std::vector<Member> presentMembers(const RunState& state) {
+    std::vector<Member> members;
+    for (std::size_t i = 0; i < kMapFileCount; ++i)
+        if (state.MapFiles[i].Present)
+            members.push_back({std::string(kMapFileNames[i]), state.MapFiles[i].Data});
+    return members;
+}
+
+std::vector<std::int32_t> idsOf(const RunState& state) {
+    std::vector<std::int32_t> ids;
+    for (const TWTSEntry& entry : state.Entries)
+        ids.push_back(entry.Id);
+    return ids;
+}
+
+// The transcript as it reads without "Debug output": the detail lines left out.
+std::string withoutDetails(const std::string& transcript) {
+    std::istringstream lines(transcript);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.starts_with("          "))
+            kept += line + "\n";
+    return kept;
+}
+
+struct Outcome {
+    std::string failure;
+    std::string transcript;
+    std::vector<Member> members;
+    std::vector<std::int32_t> ids;
+};
+
+Outcome inlineInto(const std::vector<TWTSEntry>& strings, const std::vector<Member>& members,
+                   bool verbose) {
+    RecordingProcessor run;
+    run.verbose = verbose;
+    run.Entries = strings;
+    for (const Member& member : members) {
+        MapFileSlot& slot = slotNamed(run, member.name);
+        slot.Present = true;
+        slot.Data = member.data;
+    }
+    Outcome outcome;
+    try {
+        run.InlineStrings();
+    } catch (const ProcessingError& failure) {
+        outcome.failure = failure.what();
+    }
+    outcome.transcript = run.Transcript();
+    outcome.members = presentMembers(run);
+    outcome.ids = idsOf(run);
+    return outcome;
+}
+
+const TWTSEntry kFootman{1, {"Footman"}};
+const TWTSEntry kTwoLines{2, {"Say \"hi\"", "C:\\maps"}};
+
+struct InlineCase {
+    const char* name;
+    std::vector<TWTSEntry> strings;
+    std::vector<Member> before;
+    std::vector<Member> after;
+    std::vector<std::int32_t> retained;
+    std::string verboseTranscript;
+};
+
+class InlineStrings : public testing::TestWithParam<InlineCase> {};
+
+TEST_P(InlineStrings, RewritesMembersAndPrunesTheTable) {
+    const InlineCase& c = GetParam();
+    for (const bool verbose : {true, false}) {
+        SCOPED_TRACE(verbose ? "with detail lines" : "without detail lines");
+        const Outcome outcome = inlineInto(c.strings, c.before, verbose);
+        EXPECT_EQ(outcome.failure, "");
+        EXPECT_EQ(outcome.members, c.after);
+        EXPECT_EQ(outcome.ids, c.retained);
+        EXPECT_EQ(outcome.transcript,
+                  verbose ? c.verboseTranscript : withoutDetails(c.verboseTranscript));
+    }
+}
+
+std::string repeat(char c, std::size_t count) {
+    return std::string(count, c);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InlineStrings,
+    testing::Values(
+        InlineCase{"ScriptEscapesQuotesBackslashesAndLineEnds",
+                   {kTwoLines},
+                   {{"war3map.j", "call DisplayText(\"TRIGSTR_002\")\r\n"}},
+                   {{"war3map.j", "call DisplayText(\"Say \\\"hi\\\"\\r\\nC:\\\\maps\")\r\n"}},
+                   {},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 2 with 2 lines into war3map.j\n"
+                   "     1 strings inlined into war3map.j\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 0\n"
+                   "     Removed 1 strings (0 strings retained)\n"},
+        InlineCase{"SkinKeepsMultiLineStringsThatOtherMembersInline",
+                   {kFootman, kTwoLines},
+                   {{"war3map.w3u", "TRIGSTR_2\0"s},
+                    {"war3mapSkin.txt", "Tip=TRIGSTR_2\r\nName=TRIGSTR_1\r\n"}},
+                   {{"war3map.w3u", "Say \"hi\"\r\nC:\\maps\0"s},
+                    {"war3mapSkin.txt", "Tip=TRIGSTR_2\r\nName=Footman\r\n"}},
+                   {2},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 2 with 2 lines into war3map.w3u\n"
+                   "     1 strings inlined into war3map.w3u\n"
+                   "          Inlined string 1 into war3mapSkin.txt\n"
+                   "     1 strings inlined into war3mapSkin.txt\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 0\n"
+                   "     Removed 1 strings (1 strings retained)\n"},
+        InlineCase{
+            "LimitMeasuredAfterJoiningTheLines",
+            {{3, {repeat('a', 511), repeat('b', 510)}}, {4, {repeat('a', 512), repeat('b', 510)}}},
+            {{"war3map.w3u", "TRIGSTR_3|TRIGSTR_4|"}},
+            {{"war3map.w3u", repeat('a', 511) + "\r\n" + repeat('b', 510) + "|TRIGSTR_4|"}},
+            {4},
+            "Inlining trigger strings...\n"
+            "          Inlined string 3 with 2 lines into war3map.w3u\n"
+            "     1 strings inlined into war3map.w3u\n"
+            "Removing inlined strings from war3map.wts...\n"
+            "          Removed string 0\n"
+            "     Removed 1 strings (1 strings retained)\n"},
+        InlineCase{
+            "LimitMeasuredAfterEscapingForTheScript",
+            {{5, {"\"" + repeat('x', 1021)}},
+             {6, {"\\" + repeat('x', 1022)}},
+             {7, {repeat('x', 510), repeat('y', 510)}}},
+            {{"war3map.j", "A(\"TRIGSTR_5\")B(\"TRIGSTR_6\")C(\"TRIGSTR_7\")"},
+             {"war3map.w3a", "TRIGSTR_6"}},
+            {{"war3map.j", "A(\"\\\"" + repeat('x', 1021) + "\")B(\"TRIGSTR_6\")C(\"TRIGSTR_7\")"},
+             {"war3map.w3a", "\\" + repeat('x', 1022)}},
+            {6, 7},
+            "Inlining trigger strings...\n"
+            "          Inlined string 5 into war3map.j\n"
+            "     1 strings inlined into war3map.j\n"
+            "          Inlined string 6 into war3map.w3a\n"
+            "     1 strings inlined into war3map.w3a\n"
+            "Removing inlined strings from war3map.wts...\n"
+            "          Removed string 0\n"
+            "     Removed 1 strings (2 strings retained)\n"},
+        InlineCase{"MarkersAtBothEndsAndBackToBack",
+                   {kFootman, kTwoLines},
+                   {{"war3map.w3h", "TRIGSTR_1TRIGSTR_1"},
+                    {"war3map.w3t", "TRIGSTR_1 and TRIGSTR_1"},
+                    {"war3mapSkin.txt", "TRIGSTR_2TRIGSTR_1"}},
+                   {{"war3map.w3h", "FootmanFootman"},
+                    {"war3map.w3t", "Footman and Footman"},
+                    {"war3mapSkin.txt", "TRIGSTR_2Footman"}},
+                   {2},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 1 into war3map.w3h\n"
+                   "          Inlined string 1 into war3map.w3h\n"
+                   "     2 strings inlined into war3map.w3h\n"
+                   "          Inlined string 1 into war3map.w3t\n"
+                   "          Inlined string 1 into war3map.w3t\n"
+                   "     2 strings inlined into war3map.w3t\n"
+                   "          Inlined string 1 into war3mapSkin.txt\n"
+                   "     1 strings inlined into war3mapSkin.txt\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 0\n"
+                   "     Removed 1 strings (1 strings retained)\n"},
+        InlineCase{"EmptyAndMissingStringsLeaveNothing",
+                   {{8, {}}},
+                   {{"war3map.w3q", "[TRIGSTR_8][TRIGSTR_0012][TRIGSTR_9]"}},
+                   {{"war3map.w3q", "[][][]"}},
+                   {},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 8 into war3map.w3q\n"
+                   "          Removed reference to non-existant string 12 in war3map.w3q\n"
+                   "          Removed reference to non-existant string 9 in war3map.w3q\n"
+                   "     3 strings inlined into war3map.w3q\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 0\n"
+                   "     Removed 1 strings (0 strings retained)\n"},
+        InlineCase{"MembersWithoutMarkersAreReportedAbsentOnesAreNot",
+                   {kFootman},
+                   {{"war3map.j", "TRIGSTR"},
+                    {"war3map.w3i", "TRIGSTR-1 trigstr_1"},
+                    {"war3mapSkin.txt", ""}},
+                   {{"war3map.j", "TRIGSTR"},
+                    {"war3map.w3i", "TRIGSTR-1 trigstr_1"},
+                    {"war3mapSkin.txt", ""}},
+                   {},
+                   "Inlining trigger strings...\n"
+                   "     No strings to inline into war3map.j\n"
+                   "     No strings to inline into war3map.w3i\n"
+                   "     No strings to inline into war3mapSkin.txt\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 0\n"
+                   "     Removed 1 strings (0 strings retained)\n"},
+        InlineCase{"PaddedDigitsNameTheSameString",
+                   {{12, {"Knight"}}},
+                   {{"war3map.w3u", "TRIGSTR_12,TRIGSTR_0012,TRIGSTR_0000000000012"}},
+                   {{"war3map.w3u", "Knight,Knight,Knight"}},
+                   {},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 12 into war3map.w3u\n"
+                   "          Inlined string 12 into war3map.w3u\n"
+                   "          Inlined string 12 into war3map.w3u\n"
+                   "     3 strings inlined into war3map.w3u\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 0\n"
+                   "     Removed 1 strings (0 strings retained)\n"},
+        InlineCase{"PruningReportsPositionsFromTheLast",
+                   {{-5, {"Negative"}}, kFootman, kTwoLines, {3, {"Unused"}}},
+                   {{"war3map.w3u", "TRIGSTR_1"}, {"war3mapSkin.txt", "TRIGSTR_2"}},
+                   {{"war3map.w3u", "Footman"}, {"war3mapSkin.txt", "TRIGSTR_2"}},
+                   {2},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 1 into war3map.w3u\n"
+                   "     1 strings inlined into war3map.w3u\n"
+                   "     0 strings inlined into war3mapSkin.txt\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 3\n"
+                   "          Removed string 1\n"
+                   "          Removed string 0\n"
+                   "     Removed 3 strings (1 strings retained)\n"},
+        InlineCase{"DuplicateNumbersUseTheFirstEntryAndStayTogether",
+                   {{7, {"a", "b"}}, {7, {"one"}}},
+                   {{"war3map.w3u", "TRIGSTR_7"}, {"war3mapSkin.txt", "TRIGSTR_7"}},
+                   {{"war3map.w3u", "a\r\nb"}, {"war3mapSkin.txt", "TRIGSTR_7"}},
+                   {7, 7},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 7 with 2 lines into war3map.w3u\n"
+                   "     1 strings inlined into war3map.w3u\n"
+                   "     0 strings inlined into war3mapSkin.txt\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "     Removed 0 strings (2 strings retained)\n"},
+        InlineCase{"InsertedTextIsNotSearchedAgain",
+                   {{1, {"see TRIGSTR_2"}}, {2, {"Knight"}}},
+                   {{"war3map.w3a", "TRIGSTR_1|TRIGSTR_2"}},
+                   {{"war3map.w3a", "see TRIGSTR_2|Knight"}},
+                   {},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 1 into war3map.w3a\n"
+                   "          Inlined string 2 into war3map.w3a\n"
+                   "     2 strings inlined into war3map.w3a\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 1\n"
+                   "          Removed string 0\n"
+                   "     Removed 2 strings (0 strings retained)\n"},
+        InlineCase{"MembersNeverRewrittenKeepTheirStrings",
+                   {kFootman, {2, {"Knight"}}, {3, {"Tree"}}, {4, {"Peasant"}}, {5, {"Unused"}}},
+                   {{"war3map.w3u", "TRIGSTR_1"},
+                    {"war3map.w3b", "TRIGSTR_3\0TRIGSTR_003\0TRIGSTR_\0TRIGSTR_99999999999"s},
+                    {"war3map.w3d", "no references"},
+                    {"war3map.lua", "DisplayText(\"TRIGSTR_2\")"},
+                    {"war3mapSkin.w3t", "TRIGSTR_x TRIGSTR_4"}},
+                   {{"war3map.w3u", "Footman"}},
+                   {2, 3, 4},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 1 into war3map.w3u\n"
+                   "     1 strings inlined into war3map.w3u\n"
+                   "     2 references kept in war3map.w3b\n"
+                   "     1 references kept in war3map.lua\n"
+                   "     1 references kept in war3mapSkin.w3t\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 4\n"
+                   "          Removed string 0\n"
+                   "     Removed 2 strings (3 strings retained)\n"}),
+    [](const testing::TestParamInfo<InlineCase>& info) { return info.param.name; });
+
+struct FailureCase {
+    const char* name;
+    std::vector<Member> before;
+    std::vector<Member> after;
+    std::string message;
+    std::string verboseTranscript;
+};
+
+class InlineFailure : public testing::TestWithParam<FailureCase> {};
+
+// The run ends at the bad marker; the references before it have been replaced and
+// reported, and the table is left as it was.
+TEST_P(InlineFailure, EndsTheRunWithTheIntegerMessage) {
+    const FailureCase& c = GetParam();
+    for (const bool verbose : {true, false}) {
+        SCOPED_TRACE(verbose ? "with detail lines" : "without detail lines");
+        const Outcome outcome = inlineInto({kFootman}, c.before, verbose);
+        EXPECT_EQ(outcome.failure, c.message);
+        EXPECT_EQ(outcome.members, c.after);
+        EXPECT_EQ(outcome.ids, std::vector<std::int32_t>{1});
+        EXPECT_EQ(outcome.transcript,
+                  verbose ? c.verboseTranscript : withoutDetails(c.verboseTranscript));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InlineFailure,
+    testing::Values(
+        FailureCase{"MarkerWithoutDigits",
+                    {{"war3map.w3a", "TRIGSTR_1"}, {"war3map.w3h", "A TRIGSTR_1 B TRIGSTR_ C"}},
+                    {{"war3map.w3a", "Footman"}, {"war3map.w3h", "A Footman B TRIGSTR_ C"}},
+                    "'' ist kein gültiger Integerwert",
+                    "Inlining trigger strings...\n"
+                    "          Inlined string 1 into war3map.w3a\n"
+                    "     1 strings inlined into war3map.w3a\n"
+                    "          Inlined string 1 into war3map.w3h\n"},
+        FailureCase{"NegativeNumber",
+                    {{"war3map.j", "TRIGSTR_-1"}},
+                    {{"war3map.j", "TRIGSTR_-1"}},
+                    "'' ist kein gültiger Integerwert",
+                    "Inlining trigger strings...\n"},
+        FailureCase{"NumberAboveTheRange",
+                    {{"war3map.w3u", "TRIGSTR_00002147483647|TRIGSTR_2147483648"}},
+                    {{"war3map.w3u", "|TRIGSTR_2147483648"}},
+                    "'2147483648' ist kein gültiger Integerwert",
+                    "Inlining trigger strings...\n"
+                    "          Removed reference to non-existant string 2147483647 in "
+                    "war3map.w3u\n"},
+        FailureCase{"PaddedNumberAboveTheRangeIsQuotedAsWritten",
+                    {{"war3mapSkin.txt", "X=TRIGSTR_0009999999999"}},
+                    {{"war3mapSkin.txt", "X=TRIGSTR_0009999999999"}},
+                    "'0009999999999' ist kein gültiger Integerwert",
+                    "Inlining trigger strings...\n"}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
+    RecordingProcessor run;
+    run.Entries = {kFootman};
+    slotNamed(run, "war3map.w3d") = {"TRIGSTR_1", true};
+    slotNamed(run, "war3mapSkin.w3u") = {"nothing", true};
+    run.InlineStrings();
+    for (const MapFileSlot& slot : run.ScannedFiles) {
+        EXPECT_FALSE(slot.Present);
+        EXPECT_EQ(slot.Data, "");
+    }
+    EXPECT_EQ(idsOf(run), std::vector<std::int32_t>{1});
+}
+
+// A whole run over a real map: the script read from the folder, a string only the
+// destructables refer to and one only the Lua script refers to stay in the new table.
+TEST(InlineStringsRun, KeepsStringsOfMembersThatAreNeverRewritten) {
+    ScratchDir dir;
+    const std::string table = MakeTable(
+        {{1, "Footman"}, {2, "Say \"hi\"\nC:\\maps"}, {3, "Tree"}, {4, "Unused"}, {5, "Doodad"}});
+    const std::string script = "call X(\"TRIGSTR_002\")\r\n";
+    const std::string lua = "DisplayText(\"TRIGSTR_005\")\r\n";
+    const std::string destructables = "B000TRIGSTR_3\0\0\0\0"s;
+    RecordingProcessor run;
+    run.SourcePath = MakeMap(dir, "source.w3x",
+                             {{"war3map.wts", table},
+                              {"Scripts\\war3map.j", script},
+                              {"war3map.w3u", "hfooTRIGSTR_1\0"s},
+                              {"war3map.w3b", destructables},
+                              {"war3map.lua", lua}});
+    run.TargetPath = dir.File("target.w3x");
+    run.noCompact = true;
+    ASSERT_EQ(run.RunCatching(), "");
+
+    const std::string expectedStart = "Extracting files from map...\n"
+                                      "     Extracted war3map.wts (" +
+                                      std::to_string(table.size()) +
+                                      " bytes)\n"
+                                      "     Extracted Scripts\\war3map.j (" +
+                                      std::to_string(script.size()) +
+                                      " bytes)\n"
+                                      "     war3map.w3a not found inside map\n"
+                                      "     war3map.w3h not found inside map\n"
+                                      "     war3map.w3i not found inside map\n"
+                                      "     war3map.w3q not found inside map\n"
+                                      "     war3map.w3t not found inside map\n"
+                                      "     Extracted war3map.w3u (14 bytes)\n"
+                                      "     war3mapSkin.txt not found inside map\n"
+                                      "Loading war3map.wts...\n"
+                                      "     26 lines loaded\n"
+                                      "Parsing war3map.wts...\n"
+                                      "     5 strings found\n"
+                                      "Inlining trigger strings...\n"
+                                      "     1 strings inlined into war3map.j\n"
+                                      "     1 strings inlined into war3map.w3u\n"
+                                      "     1 references kept in war3map.w3b\n"
+                                      "     1 references kept in war3map.lua\n"
+                                      "Removing inlined strings from war3map.wts...\n"
+                                      "     Removed 3 strings (2 strings retained)\n"
+                                      "Writing new war3map.wts...\n"
+                                      "     Done\n";
+    EXPECT_EQ(run.Transcript().substr(0, expectedStart.size()), expectedStart);
+
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), MakeTable({{3, "Tree"}, {5, "Doodad"}}));
+    EXPECT_EQ(ReadMember(run.TargetPath, "Scripts\\war3map.j"),
+              "call X(\"Say \\\"hi\\\"\\r\\nC:\\\\maps\")\r\n");
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3u"), "hfooFootman\0"s);
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3b"), destructables);
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.lua"), lua);
+}
+
+} // namespace
+} // namespace parlune::test

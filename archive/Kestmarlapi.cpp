@@ -3,6 +3,8 @@
 #include <StormLib.h>
 
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <set>
 #include <strings.h>
 #include <vector>
@@ -69,6 +71,42 @@ bool removeAttributes(Archive& archive) {
     return true;
 }
 
+// The library allocates its hash and block tables by the sizes the archive header declares,
+// before it reads them. A damaged or hostile header could ask for gigabytes; refuse tables
+// that could not fit into the file. The header is looked for where the library looks: at
+// every 512-byte boundary, or behind the user data header that points to it.
+bool declaredTablesFitInFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file)
+        return false;
+    const auto fileSize = static_cast<std::uint64_t>(file.tellg());
+    constexpr std::uint64_t kEntrySize = 16;
+    char header[32];
+    for (std::uint64_t offset = 0; offset + sizeof header <= fileSize; offset += 512) {
+        file.seekg(static_cast<std::streamoff>(offset));
+        if (!file.read(header, sizeof header))
+            return false;
+        if (std::memcmp(header, "MPQ\x1B", 4) == 0) {
+            std::uint32_t headerOffset = 0;
+            std::memcpy(&headerOffset, header + 8, sizeof headerOffset);
+            offset += headerOffset;
+            if (offset + sizeof header > fileSize)
+                return false;
+            file.seekg(static_cast<std::streamoff>(offset));
+            if (!file.read(header, sizeof header))
+                return false;
+        }
+        if (std::memcmp(header, "MPQ\x1A", 4) == 0) {
+            std::uint32_t hashEntries = 0;
+            std::uint32_t blockEntries = 0;
+            std::memcpy(&hashEntries, header + 24, sizeof hashEntries);
+            std::memcpy(&blockEntries, header + 28, sizeof blockEntries);
+            return hashEntries * kEntrySize <= fileSize && blockEntries * kEntrySize <= fileSize;
+        }
+    }
+    return true; // no archive header: the library refuses the file by itself
+}
+
 template <typename Entry>
 bool readTable(HANDLE mpq, SFileInfoClass sizeClass, SFileInfoClass tableClass,
                std::vector<Entry>& table) {
@@ -112,7 +150,8 @@ void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total)
 bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive) {
     useNeutralLocale();
     HANDLE mpq = nullptr;
-    if (!::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
+    if (!declaredTablesFitInFile(path) ||
+        !::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
         return false;
     if (!everyMemberReachable(mpq)) {
         ::SFileCloseArchive(mpq);
@@ -164,7 +203,7 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
     (void)maxFileCount;
     useNeutralLocale();
     HANDLE mpq = nullptr;
-    if (!::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
+    if (!declaredTablesFitInFile(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
         return false;
     auto* opened = new Archive{mpq};
     if (isReadOnly(mpq) || !removeAttributes(*opened)) {

@@ -74,10 +74,21 @@ TEST_F(HostileMap, TablesOutsideTheFileAreNotAnArchive) {
     }
 }
 
+TEST_F(HostileMap, TablesLargerThanTheFileAreNotAllocated) {
+    for (const std::size_t field : {MpqSurgery::kHashTableSize, MpqSurgery::kBlockTableSize}) {
+        const std::string map = makeMap({{"war3map.wts", kTable}});
+        MpqSurgery surgery(map);
+        surgery.SetHeaderField(field, 0x08000000); // two gigabytes of table
+        surgery.Save();
+        expectRefused(map, "Error opening map file!");
+    }
+}
+
 TEST_F(HostileMap, ABlockTableCutShortIsNeverWrittenTo) {
     const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(3)}});
     MpqSurgery surgery(map);
-    surgery.SetHeaderField(MpqSurgery::kBlockTableSize, 0x01000000);
+    // The block table is the last thing in the file: eight more entries run past its end.
+    surgery.SetHeaderField(MpqSurgery::kBlockTableSize, surgery.BlockCount() + 8);
     surgery.Save();
     expectRefused(map, "Error opening map file for writing!");
 }

@@ -4,7 +4,9 @@
 #include "processing/NewMapFile.h"
 #include "processing/ProcessingError.h"
 
+#include <cerrno>
 #include <limits>
+#include <unistd.h>
 
 namespace parlune {
 
@@ -12,6 +14,8 @@ namespace {
 
 namespace api = Kestmarlapi;
 
+constexpr const char* kCopyError = "Error copying map file!";
+constexpr const char* kOpenError = "Error opening map file for writing!";
 constexpr const char* kWriteError = "Error writing map file!";
 constexpr const char* kAttributesName = "(attributes)";
 constexpr std::uint32_t kOpenFlags = api::kOpenExisting;
@@ -25,7 +29,7 @@ class UpdatedArchive {
 public:
     explicit UpdatedArchive(const std::string& path) {
         if (!api::MpqOpenArchiveForUpdate(path, kOpenFlags, 0, &archive))
-            throw ProcessingError("Error opening map file for writing!");
+            throw ProcessingError(kOpenError);
     }
     ~UpdatedArchive() {
         if (archive != nullptr)
@@ -47,10 +51,18 @@ private:
     api::ArchiveHandle archive = nullptr;
 };
 
+// A target that exists but may not be written, such as a file marked read-only, is left
+// alone: copying onto it or updating it would be refused too.
+bool mayWrite(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0 || errno == ENOENT;
+}
+
 } // namespace
 
 void MapProcessor::WriteMap() {
     Log("Writing new map file...");
+    if (!mayWrite(TargetPath))
+        throw ProcessingError(SourcePath != TargetPath ? kCopyError : kOpenError);
     // The new map is built in a copy even when source and target are the same file, so that
     // a failure or a crash on the way never leaves a half-written map.
     NewMapFile newMap(SourcePath, TargetPath);

@@ -133,49 +133,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Runs in a child process ---------------------------------------------------------------
 
-struct ChildOutcome {
-    bool killed = false; // by SIGKILL
-    std::string message; // what the child reported: the run's failure message, "" on success
-};
-
-// Runs work in a child process and collects the text it returns. With killAfter, the child
-// is killed with SIGKILL after that long, unless it has ended before.
-ChildOutcome runInChild(const std::function<std::string()>& work,
-                        std::optional<std::chrono::microseconds> killAfter = std::nullopt) {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        throw std::runtime_error("no pipe");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        std::string message;
-        try {
-            message = work();
-        } catch (...) {
-            ::_exit(2);
-        }
-        const bool sent = ::write(channel[1], message.data(), message.size()) ==
-                          static_cast<ssize_t>(message.size());
-        ::_exit(sent ? 0 : 3);
-    }
-    ::close(channel[1]);
-    if (killAfter) {
-        std::this_thread::sleep_for(*killAfter);
-        ::kill(child, SIGKILL);
-    }
-    ChildOutcome outcome;
-    char block[256];
-    for (ssize_t got; (got = ::read(channel[0], block, sizeof block)) > 0;)
-        outcome.message.append(block, static_cast<std::size_t>(got));
-    ::close(channel[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-    if (!outcome.killed && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
-        throw std::runtime_error("the child process failed");
-    return outcome;
-}
-
 std::string runCatching(RecordingProcessor& run) {
     return run.RunCatching();
 }
@@ -219,17 +176,57 @@ TEST(UnwritableFolder, FailsTheCopyAndChangesNothing) {
                         fs::perm_options::remove);
         const auto before = folderState(dir.Path());
 
-        const ChildOutcome outcome = runInChild([&run] {
-            // The superuser may write anywhere; the run then goes as an ordinary user.
-            constexpr uid_t kNobody = 65534;
-            if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-                return "cannot drop rights"s;
-            return runCatching(run);
-        });
+        const ChildOutcome outcome =
+            RunInChild([&run] { return DropRights() ? runCatching(run) : "cannot drop rights"s; });
         EXPECT_EQ(outcome.message, kCopyError);
         EXPECT_EQ(folderState(dir.Path()), before);
     }
 }
+
+struct ReadOnlyCase {
+    const char* name;
+    bool sameTarget;
+    fs::perms targetMode;
+    std::string message;
+};
+
+class ReadOnlyTarget : public testing::TestWithParam<ReadOnlyCase> {};
+
+// The folder may be written, the target file may not: it stays as it is, as it would if the
+// run copied onto it or updated it in place.
+TEST_P(ReadOnlyTarget, IsLeftAloneUnlessWritable) {
+    const ReadOnlyCase& target = GetParam();
+    ScratchDir dir;
+    fs::permissions(dir.Path(), fs::perms::all);
+    RecordingProcessor run;
+    run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+    run.TargetPath = target.sameTarget ? run.SourcePath : dir.File("out.w3x");
+    if (!target.sameTarget)
+        WriteFileBytes(run.TargetPath, "an older map");
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(run.TargetPath.c_str(), kUnprivilegedUser, kUnprivilegedUser), 0);
+    }
+    fs::permissions(run.TargetPath, target.targetMode);
+    const auto before = folderState(dir.Path());
+
+    const ChildOutcome outcome =
+        RunInChild([&run] { return DropRights() ? runCatching(run) : "cannot drop rights"s; });
+    EXPECT_EQ(outcome.message, target.message);
+    if (target.message.empty()) {
+        EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3u"), "Footman");
+    } else {
+        EXPECT_EQ(folderState(dir.Path()), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, ReadOnlyTarget,
+    testing::Values(
+        ReadOnlyCase{"OtherTarget", false, fs::perms::owner_read | fs::perms::group_read,
+                     kCopyError},
+        ReadOnlyCase{"SameTarget", true, fs::perms::owner_read | fs::perms::group_read, kOpenError},
+        ReadOnlyCase{"WritableTarget", false, fs::perms::owner_read | fs::perms::owner_write, ""}),
+    [](const testing::TestParamInfo<ReadOnlyCase>& info) { return info.param.name; });
 
 // A map whose rewritten member is large enough that storing it makes the archive grow.
 const std::string kBigUnits = NoiseBytes(200000, 22) + "TRIGSTR_001";
@@ -292,7 +289,7 @@ TEST_P(FileSizeLimit, EveryLimitLeavesTheOldOrTheCompleteNewMap) {
         run.noCompact = sweep.noCompact;
         run.SourcePath = reference.SourcePath;
         run.TargetPath = target;
-        const ChildOutcome outcome = runInChild([&run, limit] {
+        const ChildOutcome outcome = RunInChild([&run, limit] {
             std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
             const rlimit cap{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &cap);
@@ -379,7 +376,7 @@ TEST_P(KilledRun, LeavesTheOldOrTheCompleteNewMap) {
     run.occurrence = kill.occurrence;
     run.killInCompaction = kill.killInCompaction;
 
-    EXPECT_TRUE(runInChild([&run] { return runCatching(run); }).killed);
+    EXPECT_TRUE(RunInChild([&run] { return runCatching(run); }).killed);
     EXPECT_TRUE(ReadFileBytes(run.TargetPath) == (kill.expectNewMap ? newMap : oldTarget));
     if (!kill.sameTarget) {
         EXPECT_TRUE(ReadFileBytes(run.SourcePath) == oldMap);
@@ -432,7 +429,7 @@ TEST(KilledRun, AtAnyMomentLeavesTheOldOrTheCompleteNewMap) {
     run.SourcePath = reference.SourcePath;
     run.TargetPath = run.SourcePath;
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(runInChild([&run] { return runCatching(run); }).message, "");
+    ASSERT_EQ(RunInChild([&run] { return runCatching(run); }).message, "");
     const auto duration = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start);
 
@@ -443,7 +440,7 @@ TEST(KilledRun, AtAnyMomentLeavesTheOldOrTheCompleteNewMap) {
         WriteFileBytes(run.SourcePath, oldMap);
         const auto delay = duration * (moment + 3) / kMoments;
         SCOPED_TRACE("killed after " + std::to_string(delay.count()) + " us");
-        runInChild([&run] { return runCatching(run); }, delay);
+        RunInChild([&run] { return runCatching(run); }, delay);
         const std::string result = ReadFileBytes(run.SourcePath);
         EXPECT_TRUE(result == oldMap || result == newMap) << "a map in between";
         EXPECT_EQ(entriesBesideLeftovers(dir.Path(), "map.w3x"),

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <random>
 #include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace parlune::test {
 
@@ -63,23 +68,24 @@ std::string SnapshotProcessor::WriterTranscript() const {
 void ExpectWrittenMap(const std::string& targetPath, const SnapshotProcessor& run,
                       const Members& sourceMembers, const std::string& sourceHeader) {
     EXPECT_EQ(MapHeaderOf(targetPath), sourceHeader);
-    if (run.writtenTable.empty())
-        EXPECT_EQ(ReadMember(targetPath, std::string(kStringTableName)), std::nullopt);
-    else
-        EXPECT_EQ(ReadMember(targetPath, std::string(kStringTableName)), run.writtenTable);
+    const std::optional<std::string> table =
+        run.writtenTable.empty() ? std::nullopt : std::optional(run.writtenTable);
+    EXPECT_EQ(ReadMember(targetPath, std::string(kStringTableName)), table);
     for (std::size_t i = 0; i < kMapFileCount; ++i) {
         const MapFileSlot& slot = run.writtenFiles[i];
         const bool inFolder = i == 0 && run.writtenScriptInFolder;
         const std::string name(inFolder ? kScriptInFolderName : kMapFileNames[i]);
-        if (slot.Present)
+        if (slot.Present) {
             EXPECT_EQ(ReadMember(targetPath, name), slot.Data) << name;
+        }
     }
     EXPECT_EQ(ReadMember(targetPath, "(attributes)"), std::nullopt);
 
     const std::set<std::string> handled = handledNames(run);
     for (const Kestmarlapi::MemberSpec& member : sourceMembers) {
-        if (!handled.contains(member.name))
+        if (!handled.contains(member.name)) {
             EXPECT_EQ(ReadMember(targetPath, member.name), member.data) << member.name;
+        }
     }
 
     const std::optional<std::string> listfile = ReadMember(targetPath, "(listfile)");
@@ -87,8 +93,9 @@ void ExpectWrittenMap(const std::string& targetPath, const SnapshotProcessor& ru
         return;
     const std::set<std::string> listed = listedNames(*listfile);
     for (const Kestmarlapi::MemberSpec& member : sourceMembers) {
-        if (ReadMember(targetPath, member.name))
+        if (ReadMember(targetPath, member.name)) {
             EXPECT_TRUE(listed.contains(member.name)) << member.name << " is not listed";
+        }
     }
 }
 
@@ -109,6 +116,48 @@ std::string NoiseBytes(std::size_t size, std::uint32_t seed) {
 
 std::string MapHeaderOf(const std::string& path) {
     return ReadFileBytes(path).substr(0, kMapHeaderSize);
+}
+
+ChildOutcome RunInChild(const std::function<std::string()>& work,
+                        std::optional<std::chrono::microseconds> killAfter) {
+    int channel[2];
+    if (::pipe(channel) != 0)
+        throw std::runtime_error("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string message;
+        try {
+            message = work();
+        } catch (...) {
+            ::_exit(2);
+        }
+        const bool sent = ::write(channel[1], message.data(), message.size()) ==
+                          static_cast<ssize_t>(message.size());
+        ::_exit(sent ? 0 : 3);
+    }
+    ::close(channel[1]);
+    if (killAfter) {
+        std::this_thread::sleep_for(*killAfter);
+        ::kill(child, SIGKILL);
+    }
+    ChildOutcome outcome;
+    char block[256];
+    for (ssize_t got; (got = ::read(channel[0], block, sizeof block)) > 0;)
+        outcome.message.append(block, static_cast<std::size_t>(got));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    if (!outcome.killed && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+        throw std::runtime_error("the child process failed");
+    return outcome;
+}
+
+bool DropRights() {
+    if (::geteuid() != 0)
+        return true;
+    return ::setgid(kUnprivilegedUser) == 0 && ::setuid(kUnprivilegedUser) == 0;
 }
 
 } // namespace parlune::test

@@ -6,7 +6,10 @@
 #include "tests/support/TestSupport.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,5 +50,22 @@ std::string NoiseBytes(std::size_t size, std::uint32_t seed);
 
 // The first 512 bytes of a file: the map header.
 std::string MapHeaderOf(const std::string& path);
+
+struct ChildOutcome {
+    bool killed = false; // by SIGKILL
+    std::string message; // the text the child's work returned
+};
+
+// Runs work in a child process (to change its rights, limits or working folder, or to kill
+// it) and collects the text it returns. With killAfter, the child is killed with SIGKILL
+// after that long unless it has ended before. Raises std::runtime_error when the child
+// failed otherwise.
+ChildOutcome RunInChild(const std::function<std::string()>& work,
+                        std::optional<std::chrono::microseconds> killAfter = std::nullopt);
+
+// The user that runs the work of RunInChild from here on when the tests run as the
+// superuser, who could otherwise write anywhere. False when the rights cannot be dropped.
+inline constexpr unsigned kUnprivilegedUser = 65534;
+bool DropRights();
 
 } // namespace parlune::test

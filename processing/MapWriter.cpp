@@ -20,7 +20,7 @@ constexpr const char* kWriteError = "Error writing map file!";
 constexpr const char* kAttributesName = "(attributes)";
 constexpr std::uint32_t kOpenFlags = api::kOpenExisting;
 constexpr std::uint32_t kAddFlags = api::kAddCompress | api::kAddReplaceExisting;
-// The library keeps its own deflate level; the level is passed as the map format asks.
+// The strongest deflate level is asked for; the library fixes its own level and ignores it.
 constexpr int kCompressionLevel = 9;
 
 // The new map open for update. Close commits it; on every other way out the archive is

@@ -17,6 +17,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -192,8 +193,8 @@ void TMainForm::connectHandlers() {
 void TMainForm::Log(const std::string& text) {
     restoreCaption();
     LogMemo->appendPlainText(toDisplay(text));
-    LogMemo->moveCursor(QTextCursor::End);
-    LogMemo->ensureCursorVisible();
+    QScrollBar* scrollBar = LogMemo->verticalScrollBar();
+    scrollBar->setValue(scrollBar->maximum());
     QCoreApplication::processEvents();
 }
 
@@ -304,22 +305,29 @@ void TMainForm::showFailure(const std::string& message) {
 }
 
 bool TMainForm::event(QEvent* event) {
-    if (event->type() == QEvent::Show || event->type() == QEvent::Move)
-        fitOuterSize();
+    // The size is fitted once the event at hand is done with; changing it from inside the
+    // window's own show or resize event does not stick.
+    if (event->type() == QEvent::Show || event->type() == QEvent::Move ||
+        event->type() == QEvent::Resize)
+        QMetaObject::invokeMethod(this, &TMainForm::fitOuterSize, Qt::QueuedConnection);
     return QWidget::event(event);
 }
 
 // The outer size, frame included, is 600 x 400 at start and at least that. The frame is known
-// only once the window manager has decorated the window.
+// only once the window is decorated, and the platform may confirm an earlier size after that,
+// so the start size is asked for again until the window has it with its frame.
 void TMainForm::fitOuterSize() {
-    const QSize extent = frameGeometry().size() - geometry().size();
-    if (extent == frameExtent)
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const QSize fitted =
+        kOuterSize - QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    if (minimumSize() != fitted)
+        setMinimumSize(fitted);
+    if (startSizeFitted)
         return;
-    const bool atStartSize = size() == kOuterSize - frameExtent;
-    frameExtent = extent;
-    setMinimumSize(kOuterSize - extent);
-    if (atStartSize)
-        resize(kOuterSize - extent);
+    if (size() != fitted)
+        resize(fitted);
+    else if (!frame.isNull())
+        startSizeFitted = true;
 }
 
 // The log fills the space inside the margin above the panel, which is docked at the bottom;

@@ -93,7 +93,7 @@ private:
     bool running = false;
     bool quitAfterRun = false;
     int compactionPercent = -1;
-    QSize frameExtent;
+    bool startSizeFitted = false;
 };
 
 } // namespace parlune

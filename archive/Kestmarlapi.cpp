@@ -71,16 +71,26 @@ bool removeAttributes(Archive& archive) {
     return true;
 }
 
-// The library allocates its hash and block tables by the sizes the archive header declares,
-// before it reads them. A damaged or hostile header could ask for gigabytes; refuse tables
-// that could not fit into the file. The header is looked for where the library looks: at
-// every 512-byte boundary, or behind the user data header that points to it.
-bool declaredTablesFitInFile(const std::string& path) {
+// The library trusts the table positions and sizes in the archive header: it allocates the
+// tables by the declared sizes and reads whatever lies there, even past the end of the file,
+// which then reaches its member reading as garbage. Refuse a header whose tables do not lie
+// inside the file. The header is looked for where the library looks: at every 512-byte
+// boundary, or behind a user data header that points to it.
+bool tableFits(const char* header, std::size_t positionField, std::size_t countField,
+               std::uint64_t archiveSpace) {
+    std::uint32_t position = 0;
+    std::uint32_t entries = 0;
+    std::memcpy(&position, header + positionField, sizeof position);
+    std::memcpy(&entries, header + countField, sizeof entries);
+    constexpr std::uint64_t kEntrySize = 16;
+    return position + entries * kEntrySize <= archiveSpace;
+}
+
+bool declaredTablesLieInFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
         return false;
     const auto fileSize = static_cast<std::uint64_t>(file.tellg());
-    constexpr std::uint64_t kEntrySize = 16;
     char header[32];
     for (std::uint64_t offset = 0; offset + sizeof header <= fileSize; offset += 512) {
         file.seekg(static_cast<std::streamoff>(offset));
@@ -97,11 +107,8 @@ bool declaredTablesFitInFile(const std::string& path) {
                 return false;
         }
         if (std::memcmp(header, "MPQ\x1A", 4) == 0) {
-            std::uint32_t hashEntries = 0;
-            std::uint32_t blockEntries = 0;
-            std::memcpy(&hashEntries, header + 24, sizeof hashEntries);
-            std::memcpy(&blockEntries, header + 28, sizeof blockEntries);
-            return hashEntries * kEntrySize <= fileSize && blockEntries * kEntrySize <= fileSize;
+            const std::uint64_t space = fileSize - offset;
+            return tableFits(header, 16, 24, space) && tableFits(header, 20, 28, space);
         }
     }
     return true; // no archive header: the library refuses the file by itself
@@ -150,7 +157,7 @@ void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total)
 bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive) {
     useNeutralLocale();
     HANDLE mpq = nullptr;
-    if (!declaredTablesFitInFile(path) ||
+    if (!declaredTablesLieInFile(path) ||
         !::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
         return false;
     if (!everyMemberReachable(mpq)) {
@@ -203,7 +210,7 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
     (void)maxFileCount;
     useNeutralLocale();
     HANDLE mpq = nullptr;
-    if (!declaredTablesFitInFile(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
+    if (!declaredTablesLieInFile(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
         return false;
     auto* opened = new Archive{mpq};
     if (isReadOnly(mpq) || !removeAttributes(*opened)) {

@@ -84,13 +84,13 @@ TEST_F(HostileMap, TablesLargerThanTheFileAreNotAllocated) {
     }
 }
 
-TEST_F(HostileMap, ABlockTableCutShortIsNeverWrittenTo) {
+TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
     const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(3)}});
     MpqSurgery surgery(map);
     // The block table is the last thing in the file: eight more entries run past its end.
     surgery.SetHeaderField(MpqSurgery::kBlockTableSize, surgery.BlockCount() + 8);
     surgery.Save();
-    expectRefused(map, "Error opening map file for writing!");
+    expectRefused(map, "Error opening map file!");
 }
 
 TEST_F(HostileMap, AMemberPointingPastTheEndIsRefused) {

@@ -1,5 +1,7 @@
 #include "archive/Kestmarlapi.h"
 
+#include "archive/MpqCrypto.h"
+
 #include <StormLib.h>
 
 #include <cstdio>
@@ -13,6 +15,7 @@ namespace parlune::Kestmarlapi {
 
 struct Archive {
     HANDLE mpq = nullptr;
+    std::string path;
     bool hadAttributes = false;
     bool writeFailed = false;
     const CompactProgress* progress = nullptr;
@@ -20,6 +23,7 @@ struct Archive {
 
 struct ArchiveFile {
     HANDLE file = nullptr;
+    bool damaged = false;
 };
 
 namespace {
@@ -146,6 +150,51 @@ bool everyMemberReachable(HANDLE mpq) {
     return reachable >= named.size();
 }
 
+template <typename Value> Value fileInfo(HANDLE handle, SFileInfoClass infoClass) {
+    Value value{};
+    if (!SFileGetFileInfo(handle, infoClass, &value, sizeof value, nullptr))
+        return Value{};
+    return value;
+}
+
+// The library reads a compressed member's sector offset table by the length that the table's
+// first entry states, into a buffer rounded down to whole entries: a length that is not a
+// multiple of four overruns the buffer. True when the member's table does not ask for that.
+bool sectorTableIsSafe(const std::string& path, HANDLE mpq, HANDLE file) {
+    const auto flags = fileInfo<DWORD>(file, SFileInfoFlags);
+    if ((flags & MPQ_FILE_COMPRESS_MASK) == 0 || (flags & MPQ_FILE_SINGLE_UNIT) != 0 ||
+        fileInfo<DWORD>(file, SFileInfoFileSize) == 0)
+        return true;
+    const auto position = fileInfo<ULONGLONG>(mpq, SFileMpqHeaderOffset) +
+                          fileInfo<ULONGLONG>(file, SFileInfoByteOffset);
+    std::ifstream raw(path, std::ios::binary);
+    std::uint32_t tableLength = 0;
+    raw.seekg(static_cast<std::streamoff>(position));
+    if (!raw.read(reinterpret_cast<char*>(&tableLength), sizeof tableLength))
+        return false;
+    if ((flags & MPQ_FILE_ENCRYPTED) != 0) {
+        const auto key = fileInfo<DWORD>(file, SFileInfoEncryptionKey);
+        if (key == 0)
+            return false;
+        DecryptWords(std::span(&tableLength, 1), key - 1);
+    }
+    return tableLength % sizeof(DWORD) == 0;
+}
+
+// The library reads "(listfile)" and "(attributes)" by itself when it opens a map for update.
+bool internalMembersAreSafe(const Archive& archive) {
+    for (const char* name : {"(listfile)", kAttributesName}) {
+        HANDLE file = nullptr;
+        if (!::SFileOpenFileEx(archive.mpq, name, SFILE_OPEN_FROM_MPQ, &file))
+            continue;
+        const bool safe = sectorTableIsSafe(archive.path, archive.mpq, file);
+        ::SFileCloseFile(file);
+        if (!safe)
+            return false;
+    }
+    return true;
+}
+
 void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total) {
     const auto* archive = static_cast<const Archive*>(user);
     if (archive->progress && *archive->progress)
@@ -157,14 +206,17 @@ void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total)
 bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive) {
     useNeutralLocale();
     HANDLE mpq = nullptr;
-    if (!declaredTablesLieInFile(path) ||
-        !::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
+    // The names in "(listfile)" are not needed for reading, and the library would read that
+    // member before it could be checked.
+    const DWORD openFlags = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES;
+    if (!declaredTablesLieInFile(path) || !::SFileOpenArchive(path.c_str(), 0, openFlags, &mpq))
         return false;
-    if (!everyMemberReachable(mpq)) {
-        ::SFileCloseArchive(mpq);
+    auto* opened = new Archive{mpq, path};
+    if (!everyMemberReachable(mpq) || !internalMembersAreSafe(*opened)) {
+        SFileCloseArchive(opened);
         return false;
     }
-    *archive = new Archive{mpq};
+    *archive = opened;
     return true;
 }
 
@@ -172,7 +224,7 @@ bool SFileOpenFileEx(ArchiveHandle archive, const std::string& name, ArchiveFile
     HANDLE handle = nullptr;
     if (!::SFileOpenFileEx(archive->mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &handle))
         return false;
-    *file = new ArchiveFile{handle};
+    *file = new ArchiveFile{handle, !sectorTableIsSafe(archive->path, archive->mpq, handle)};
     return true;
 }
 
@@ -186,6 +238,10 @@ std::uint64_t SFileGetFileSize(ArchiveFileHandle file) {
 
 bool SFileReadFile(ArchiveFileHandle file, void* block, std::uint32_t size, std::uint32_t* read) {
     DWORD got = 0;
+    if (file->damaged) {
+        *read = 0;
+        return false;
+    }
     const bool ok = ::SFileReadFile(file->file, block, size, &got, nullptr);
     *read = got;
     // A short last block reports "end of file"; only other errors mean damaged data.
@@ -212,7 +268,7 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
     HANDLE mpq = nullptr;
     if (!declaredTablesLieInFile(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
         return false;
-    auto* opened = new Archive{mpq};
+    auto* opened = new Archive{mpq, path};
     if (isReadOnly(mpq) || !removeAttributes(*opened)) {
         ::SFileCloseArchive(mpq);
         delete opened;

@@ -104,6 +104,16 @@ TEST_F(HostileMap, AMemberPointingPastTheEndIsRefused) {
     expectRefused(map, "Error opening map file!");
 }
 
+TEST_F(HostileMap, ASectorTableOfOddLengthIsAReadFailure) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(200)}});
+    MpqSurgery surgery(map);
+    const std::uint32_t block = surgery.BlockOf("war3map.j");
+    // The library would read this many bytes into a buffer of whole entries.
+    surgery.SetMemberWord(block, 0, surgery.MemberWord(block, 0) + 2);
+    surgery.Save();
+    expectRefused(map, "Error reading war3map.j from map!");
+}
+
 TEST_F(HostileMap, MarkersWithThousandsOfDigits) {
     const std::string nines(5000, '9');
     const std::string tooLong =

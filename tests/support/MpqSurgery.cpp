@@ -1,9 +1,8 @@
 #include "tests/support/MpqSurgery.h"
 
+#include "archive/MpqCrypto.h"
 #include "tests/support/TestSupport.h"
 
-#include <array>
-#include <cctype>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -12,49 +11,12 @@ namespace parlune::test {
 
 namespace {
 
+using Kestmarlapi::HashType;
+
 constexpr std::size_t kArchiveOffset = 512;
-constexpr std::uint32_t kHashTableOffset = 0;
-constexpr std::uint32_t kHashNameA = 1;
-constexpr std::uint32_t kHashNameB = 2;
-constexpr std::uint32_t kHashFileKey = 3;
 
-const std::array<std::uint32_t, 0x500>& cryptTable() {
-    static const auto table = [] {
-        std::array<std::uint32_t, 0x500> values{};
-        std::uint32_t seed = 0x00100001;
-        for (std::uint32_t index1 = 0; index1 < 0x100; ++index1) {
-            for (std::uint32_t i = 0, index2 = index1; i < 5; ++i, index2 += 0x100) {
-                seed = (seed * 125 + 3) % 0x2AAAAB;
-                const std::uint32_t high = (seed & 0xFFFF) << 16;
-                seed = (seed * 125 + 3) % 0x2AAAAB;
-                values[index2] = high | (seed & 0xFFFF);
-            }
-        }
-        return values;
-    }();
-    return table;
-}
-
-std::uint32_t hashString(const std::string& text, std::uint32_t type) {
-    std::uint32_t seed1 = 0x7FED7FED;
-    std::uint32_t seed2 = 0xEEEEEEEE;
-    for (unsigned char c : text) {
-        const std::uint32_t upper = static_cast<std::uint32_t>(std::toupper(c));
-        seed1 = cryptTable()[type * 0x100 + upper] ^ (seed1 + seed2);
-        seed2 = upper + seed1 + seed2 + (seed2 << 5) + 3;
-    }
-    return seed1;
-}
-
-void crypt(std::vector<std::uint32_t>& words, std::uint32_t key, bool encrypt) {
-    std::uint32_t seed = 0xEEEEEEEE;
-    for (std::uint32_t& word : words) {
-        seed += cryptTable()[0x400 + (key & 0xFF)];
-        const std::uint32_t plain = encrypt ? word : word ^ (key + seed);
-        word = encrypt ? word ^ (key + seed) : plain;
-        key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
-        seed = plain + seed + (seed << 5) + 3;
-    }
+std::uint32_t tableKey(const char* name) {
+    return Kestmarlapi::HashString(name, HashType::FileKey);
 }
 
 } // namespace
@@ -79,7 +41,7 @@ BlockEntry MpqSurgery::Block(std::uint32_t index) const {
     std::vector<std::uint32_t> words(BlockCount() * 4);
     std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kBlockTablePos),
                 words.size() * 4);
-    crypt(words, hashString("(block table)", kHashFileKey), false);
+    Kestmarlapi::DecryptWords(words, tableKey("(block table)"));
     return {words[index * 4], words[index * 4 + 1], words[index * 4 + 2], words[index * 4 + 3]};
 }
 
@@ -87,13 +49,13 @@ void MpqSurgery::SetBlock(std::uint32_t index, const BlockEntry& entry) {
     const std::size_t tablePos = kArchiveOffset + HeaderField(kBlockTablePos);
     std::vector<std::uint32_t> words(BlockCount() * 4);
     std::memcpy(words.data(), bytes.data() + tablePos, words.size() * 4);
-    const std::uint32_t key = hashString("(block table)", kHashFileKey);
-    crypt(words, key, false);
+    const std::uint32_t key = tableKey("(block table)");
+    Kestmarlapi::DecryptWords(words, key);
     words[index * 4] = entry.filePos;
     words[index * 4 + 1] = entry.compressedSize;
     words[index * 4 + 2] = entry.fileSize;
     words[index * 4 + 3] = entry.flags;
-    crypt(words, key, true);
+    Kestmarlapi::EncryptWords(words, key);
     std::memcpy(bytes.data() + tablePos, words.data(), words.size() * 4);
 }
 
@@ -102,16 +64,30 @@ std::uint32_t MpqSurgery::BlockOf(const std::string& name) const {
     std::vector<std::uint32_t> words(count * 4);
     std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kHashTablePos),
                 words.size() * 4);
-    crypt(words, hashString("(hash table)", kHashFileKey), false);
-    const std::uint32_t nameA = hashString(name, kHashNameA);
-    const std::uint32_t nameB = hashString(name, kHashNameB);
-    const std::uint32_t start = hashString(name, kHashTableOffset) & (count - 1);
+    Kestmarlapi::DecryptWords(words, tableKey("(hash table)"));
+    const std::uint32_t nameA = Kestmarlapi::HashString(name, HashType::NameA);
+    const std::uint32_t nameB = Kestmarlapi::HashString(name, HashType::NameB);
+    const std::uint32_t start = Kestmarlapi::HashString(name, HashType::TableOffset) & (count - 1);
     for (std::uint32_t step = 0; step < count; ++step) {
         const std::uint32_t slot = (start + step) & (count - 1);
         if (words[slot * 4] == nameA && words[slot * 4 + 1] == nameB)
             return words[slot * 4 + 3];
     }
     throw std::runtime_error("no member " + name);
+}
+
+std::uint32_t MpqSurgery::MemberWord(std::uint32_t block, std::size_t index) const {
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + memberWordOffset(block, index), sizeof value);
+    return value;
+}
+
+void MpqSurgery::SetMemberWord(std::uint32_t block, std::size_t index, std::uint32_t value) {
+    std::memcpy(bytes.data() + memberWordOffset(block, index), &value, sizeof value);
+}
+
+std::size_t MpqSurgery::memberWordOffset(std::uint32_t block, std::size_t index) const {
+    return kArchiveOffset + Block(block).filePos + index * sizeof(std::uint32_t);
 }
 
 void MpqSurgery::Save() const {

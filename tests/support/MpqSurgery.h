@@ -31,6 +31,11 @@ public:
     std::uint32_t HeaderField(std::size_t offset) const;
     void SetHeaderField(std::size_t offset, std::uint32_t value);
 
+    // The raw 32-bit word at index in a member's stored data: for a compressed member, its
+    // sector offset table, whose first entry is the table's length.
+    std::uint32_t MemberWord(std::uint32_t block, std::size_t index) const;
+    void SetMemberWord(std::uint32_t block, std::size_t index, std::uint32_t value);
+
     void Save() const;
 
     static constexpr std::size_t kHashTablePos = 16;
@@ -39,6 +44,8 @@ public:
     static constexpr std::size_t kBlockTableSize = 28;
 
 private:
+    std::size_t memberWordOffset(std::uint32_t block, std::size_t index) const;
+
     std::string path;
     std::string bytes;
 };

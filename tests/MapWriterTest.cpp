@@ -345,6 +345,22 @@ TEST(Compaction, DropsTheSpaceOfReplacedMembersAndReportsProgress) {
     EXPECT_LT(sizes[0] + bigUnits.size() / 2, sizes[1]);
 }
 
+// The library's compaction writes a scratch file named after the archive with ".tmp" added;
+// it must never meet a file of the user's.
+TEST(Compaction, LeavesFilesNamedLikeItsScratchFileAlone) {
+    ScratchDir dir;
+    RecordingProcessor run;
+    run.SourcePath = MakeMap(dir, "map.w3x", edgeMap({}));
+    run.TargetPath = dir.File("out.w3x");
+    for (const char* name : {"map.w3x.tmp", "out.w3x.tmp"})
+        WriteFileBytes(dir.File(name), std::string("the user's own ") + name);
+    ASSERT_EQ(run.RunCatching(), "");
+    EXPECT_EQ(ReadFileBytes(dir.File("map.w3x.tmp")), "the user's own map.w3x.tmp");
+    EXPECT_EQ(ReadFileBytes(dir.File("out.w3x.tmp")), "the user's own out.w3x.tmp");
+    EXPECT_EQ(FolderEntries(dir.Path()),
+              (std::set<std::string>{"map.w3x", "map.w3x.tmp", "out.w3x", "out.w3x.tmp"}));
+}
+
 // --- The file that replaces the target -----------------------------------------------------
 
 mode_t modeOf(const std::string& path) {

@@ -1,0 +1,116 @@
+// Contract: any string table and member contents may end in a ProcessingError, nothing worse.
+// The inliner then gives exactly what the plain, literal inliner gives; a member without a
+// marker comes out unchanged; and every string kept in the table is still referenced.
+//
+// Input: the first byte chooses the options, the rest is the string table followed by the
+// rewritten and the scanned members, each part after a "|~|".
+
+#include "fuzz/FuzzSupport.h"
+#include "processing/Inliner.h"
+#include "processing/ProcessingError.h"
+#include "tests/support/LiteralInliner.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kSeparator = "|~|";
+
+std::vector<std::string_view> splitParts(std::string_view input) {
+    std::vector<std::string_view> parts;
+    for (std::size_t at; (at = input.find(kSeparator)) != std::string_view::npos;) {
+        parts.push_back(input.substr(0, at));
+        input.remove_prefix(at + kSeparator.size());
+    }
+    parts.push_back(input);
+    return parts;
+}
+
+void fillSlots(auto& slots, const std::vector<std::string_view>& parts, std::size_t first) {
+    for (std::size_t i = 0; i < slots.size() && first + i < parts.size(); ++i)
+        slots[i] = {std::string(parts[first + i]), true};
+}
+
+bool sameEntries(const parlune::RunState& a, const parlune::RunState& b) {
+    if (a.Entries.size() != b.Entries.size())
+        return false;
+    for (std::size_t i = 0; i < a.Entries.size(); ++i) {
+        if (a.Entries[i].Id != b.Entries[i].Id || a.Entries[i].Lines != b.Entries[i].Lines)
+            return false;
+    }
+    return true;
+}
+
+void checkAgainstLiteral(const parlune::RunState& input, parlune::fuzz::QuietProcessor& real,
+                         bool realFailed) {
+    parlune::RunState literal = input;
+    std::vector<std::string> literalLog;
+    bool literalFailed = false;
+    try {
+        parlune::test::LiteralInlineStrings(literal, real.verbose, literalLog);
+    } catch (const parlune::ProcessingError&) {
+        literalFailed = true;
+    }
+    if (realFailed != literalFailed)
+        std::abort();
+    if (realFailed)
+        return;
+    for (std::size_t i = 0; i < real.MapFiles.size(); ++i) {
+        if (real.MapFiles[i].Data != literal.MapFiles[i].Data)
+            std::abort();
+    }
+    if (!sameEntries(real, literal))
+        std::abort();
+}
+
+void checkInvariants(const parlune::RunState& input, const parlune::RunState& output) {
+    parlune::RetainedIds referenced;
+    for (std::size_t i = 0; i < output.MapFiles.size(); ++i) {
+        const std::string& before = input.MapFiles[i].Data;
+        if (before.find(parlune::kReferenceMarker) == std::string::npos &&
+            output.MapFiles[i].Data != before)
+            std::abort();
+        parlune::KeepReferencedStrings(output.MapFiles[i].Data, referenced);
+    }
+    for (const parlune::MapFileSlot& scanned : input.ScannedFiles)
+        parlune::KeepReferencedStrings(scanned.Data, referenced);
+    for (const parlune::TWTSEntry& entry : output.Entries) {
+        if (!referenced.contains(entry.Id))
+            std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::vector<std::string_view> parts = splitParts(input);
+
+    parlune::fuzz::QuietProcessor real;
+    real.verbose = (data[0] & 1) != 0;
+    real.StringTableData = std::string(parts[0]);
+    try {
+        real.LoadStringTable();
+        real.ParseStringTable();
+    } catch (const parlune::ProcessingError&) {
+        return 0;
+    }
+    fillSlots(real.MapFiles, parts, 1);
+    fillSlots(real.ScannedFiles, parts, 1 + parlune::kMapFileCount);
+    const parlune::RunState before = real;
+
+    bool failed = false;
+    try {
+        real.InlineStrings();
+    } catch (const parlune::ProcessingError&) {
+        failed = true;
+    }
+    checkAgainstLiteral(before, real, failed);
+    if (!failed)
+        checkInvariants(before, real);
+    return 0;
+}

@@ -75,11 +75,14 @@ bool removeAttributes(Archive& archive) {
     return true;
 }
 
-// The library trusts the table positions and sizes in the archive header: it allocates the
-// tables by the declared sizes and reads whatever lies there, even past the end of the file,
-// which then reaches its member reading as garbage. Refuse a header whose tables do not lie
-// inside the file. The header is looked for where the library looks: at every 512-byte
-// boundary, or behind a user data header that points to it.
+// The library trusts the archive header: it allocates the hash and block tables by their
+// declared sizes and reads whatever lies at their positions, even past the end of the file,
+// and divides by the sector size that the header's shift gives, which wraps to 0 for a large
+// shift. Refuse a header whose tables do not lie inside the file or whose sectors would be
+// larger than 32 MiB (maps use 4 KiB). The header is looked for where the library looks: at
+// every 512-byte boundary, or behind a user data header that points to it.
+constexpr std::uint16_t kLargestSectorShift = 16;
+
 bool tableFits(const char* header, std::size_t positionField, std::size_t countField,
                std::uint64_t archiveSpace) {
     std::uint32_t position = 0;
@@ -90,7 +93,7 @@ bool tableFits(const char* header, std::size_t positionField, std::size_t countF
     return position + entries * kEntrySize <= archiveSpace;
 }
 
-bool declaredTablesLieInFile(const std::string& path) {
+bool headerIsSane(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
         return false;
@@ -112,7 +115,10 @@ bool declaredTablesLieInFile(const std::string& path) {
         }
         if (std::memcmp(header, "MPQ\x1A", 4) == 0) {
             const std::uint64_t space = fileSize - offset;
-            return tableFits(header, 16, 24, space) && tableFits(header, 20, 28, space);
+            std::uint16_t sectorShift = 0;
+            std::memcpy(&sectorShift, header + 14, sizeof sectorShift);
+            return sectorShift <= kLargestSectorShift && tableFits(header, 16, 24, space) &&
+                   tableFits(header, 20, 28, space);
         }
     }
     return true; // no archive header: the library refuses the file by itself
@@ -209,7 +215,7 @@ bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive) {
     // The names in "(listfile)" are not needed for reading, and the library would read that
     // member before it could be checked.
     const DWORD openFlags = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES;
-    if (!declaredTablesLieInFile(path) || !::SFileOpenArchive(path.c_str(), 0, openFlags, &mpq))
+    if (!headerIsSane(path) || !::SFileOpenArchive(path.c_str(), 0, openFlags, &mpq))
         return false;
     auto* opened = new Archive{mpq, path};
     if (!everyMemberReachable(mpq) || !internalMembersAreSafe(*opened)) {
@@ -266,7 +272,7 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
     (void)maxFileCount;
     useNeutralLocale();
     HANDLE mpq = nullptr;
-    if (!declaredTablesLieInFile(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
+    if (!headerIsSane(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
         return false;
     auto* opened = new Archive{mpq, path};
     if (isReadOnly(mpq) || !removeAttributes(*opened)) {

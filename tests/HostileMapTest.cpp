@@ -84,6 +84,16 @@ TEST_F(HostileMap, TablesLargerThanTheFileAreNotAllocated) {
     }
 }
 
+TEST_F(HostileMap, AnAbsurdSectorSizeIsRefused) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
+    MpqSurgery surgery(map);
+    constexpr std::size_t kVersionAndSectorShift = 12;
+    // A shift of 127 makes the library's sector size wrap to 0, which it divides by.
+    surgery.SetHeaderField(kVersionAndSectorShift, 127u << 16);
+    surgery.Save();
+    expectRefused(map, "Error opening map file!");
+}
+
 TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
     const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(3)}});
     MpqSurgery surgery(map);

@@ -180,6 +180,7 @@ TEST(UnwritableFolder, FailsTheCopyAndChangesNothing) {
             RunInChild([&run] { return DropRights() ? runCatching(run) : "cannot drop rights"s; });
         EXPECT_EQ(outcome.message, kCopyError);
         EXPECT_EQ(folderState(dir.Path()), before);
+        fs::permissions(dir.Path() / "locked", fs::perms::owner_all, fs::perm_options::add);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "processing/MapProcessor.h"
 
+#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -41,8 +42,9 @@ public:
     explicit TMainForm(ModalRunner& modals, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Appends text as the last line of the log view, scrolls to it, then handles every pending
-    // event, so the window repaints and takes input between two lines of a run.
+    // Appends text as the last line of the log view and scrolls to it (during a run the line
+    // may wait up to kLogBatchMs for the next batch), then handles every pending event, so the
+    // window repaints and takes input between two lines of a run.
     void Log(const std::string& text) override;
     void EnableRunControls(bool enabled) override;
     bool Verbose() const override;
@@ -69,6 +71,7 @@ public:
     static constexpr QSize kOuterSize{600, 400};
     static constexpr int kMargin = 8;
     static constexpr int kPanelHeight = 31;
+    static constexpr int kLogBatchMs = 20;
 
 protected:
     bool event(QEvent* event) override;
@@ -87,6 +90,7 @@ private:
     void guarded(const std::function<void()>& handler);
     void showFailure(const std::string& message);
     void restoreCaption();
+    void showPendingLog();
     bool acceptSourceExtension(const QString& fileName);
 
     ModalRunner& modals;
@@ -94,6 +98,8 @@ private:
     bool quitAfterRun = false;
     int compactionPercent = -1;
     bool startSizeFitted = false;
+    QStringList pendingLog;
+    QElapsedTimer sinceLogShown;
 };
 
 } // namespace parlune

@@ -15,7 +15,7 @@ namespace parlune::test {
 class AboutBoxTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void hasItsCaptionFrameAndControls() {
         TAboutForm about;
         QCOMPARE(about.windowTitle(), QStringLiteral("AboutForm"));

@@ -38,7 +38,7 @@ QString targetLine(const QString& path) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void startsWithCaptionSizeAndLayout() {
         WindowFixture f;
         QCOMPARE(f.window.windowTitle(), QStringLiteral("Parlune 1.0.2"));

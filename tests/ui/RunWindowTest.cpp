@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -62,7 +63,7 @@ QStringList toLines(const std::vector<std::string>& log) {
 class RunWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void logsAWholeRunStartedWithEnter() {
         ScratchDir dir;
         const std::string source = MakeRunMap(dir, "map.w3x");
@@ -102,6 +103,38 @@ private slots:
         QVERIFY(expected.log.size() > 20);
         QCOMPARE(expected.log.back(), "Everything done."s);
         QVERIFY(expected.Transcript().find("          Found string 3\n") != std::string::npos);
+    }
+
+    // Lines reach the view in batches during a run; every one of them arrives, in order, and
+    // the view ends scrolled to the last.
+    void showsEveryLineOfALongRun() {
+        ScratchDir dir;
+        std::vector<std::pair<int, std::string>> strings;
+        std::string script;
+        for (int id = 1; id <= 2000; ++id) {
+            strings.emplace_back(id, "Text " + std::to_string(id));
+            script += "call X(\"TRIGSTR_" + std::to_string(id) + "\")\r\n";
+        }
+        const std::string source =
+            MakeMap(dir, "long.w3x", {{"war3map.wts", MakeTable(strings)}, {"war3map.j", script}});
+        const std::string target = dir.File("target.w3x");
+        WindowFixture f;
+        f.Click(f.window.VerboseCheck);
+        f.Click(f.window.NoCompactCheck);
+        f.ChooseSource(ToQString(source));
+        f.ChooseTarget(ToQString(target));
+        f.Click(f.window.ProcessButton);
+
+        RecordingProcessor expected;
+        expected.verbose = true;
+        expected.noCompact = true;
+        expected.SourcePath = source;
+        expected.TargetPath = dir.File("expected.w3x");
+        QCOMPARE(expected.RunCatching(), std::string());
+        QVERIFY(expected.log.size() > 4000);
+        QCOMPARE(f.LogLines().mid(2), toLines(expected.log));
+        const QScrollBar* bar = f.window.LogMemo->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void showsAFailureInTheErrorBox_data() {

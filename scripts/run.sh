@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Sets up, builds, and runs the program on the example map.
+# Sets up, builds, and starts the window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-out=build/Example-inlined.w3x
-build/cli/parlune-cli examples/Example.w3x "$out"
-echo "Wrote $out"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display to show the window on; start this from a desktop session." >&2
+    echo "Without one, the command line does the same work: build/cli/parlune-cli --help" >&2
+    exit 1
+fi
+exec build/ui/parlune

@@ -1,10 +1,11 @@
 // The reference inliner: replaces the markers in the rewritten members by the strings'
 // texts and prunes the table down to the strings that references left in place still need.
 //
-// Every member is read once. A first sweep finds the markers and decides each one; a second
-// writes the new member into a buffer of the exact final size. Continuing the search in the
-// old buffer right after each marker is what an in-place edit continuing right after the
-// inserted text does, so inserted text is never searched again.
+// Each member is searched once for its markers; then every marker's string is looked up in an
+// index built once per inlining, and the member is rewritten in its own buffer, each stretch
+// of bytes moved once. Continuing the search in the old bytes right after each marker is what
+// an edit continuing right after the inserted text does, so inserted text is never searched
+// again.
 
 #include "processing/Inliner.h"
 
@@ -12,6 +13,7 @@
 #include "processing/ProcessingError.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <limits>
 
@@ -20,6 +22,7 @@ namespace parlune {
 namespace {
 
 constexpr std::string_view kSkinName = "war3mapSkin.txt";
+constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kScriptLineEnd = "\\r\\n";
 
 bool isDigit(char c) {
@@ -30,34 +33,11 @@ bool isLineEndAt(std::string_view text, std::size_t i) {
     return text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
 }
 
-std::size_t plainLength(const TWTSEntry& entry) {
-    if (entry.Lines.empty())
-        return 0;
-    std::size_t length = 2 * (entry.Lines.size() - 1);
-    for (const std::string& line : entry.Lines)
-        length += line.size();
-    return length;
-}
-
-// Each backslash and double quote gains a backslash; each CR LF becomes four characters.
-std::size_t escapedLength(std::string_view line) {
-    std::size_t length = line.size();
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '\\' || line[i] == '"')
-            ++length;
-        else if (isLineEndAt(line, i))
-            length += 2;
-    }
-    return length;
-}
-
-std::size_t scriptLength(const TWTSEntry& entry) {
-    if (entry.Lines.empty())
-        return 0;
-    std::size_t length = kScriptLineEnd.size() * (entry.Lines.size() - 1);
-    for (const std::string& line : entry.Lines)
-        length += escapedLength(line);
-    return length;
+bool needsEscaping(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '\\' || line[i] == '"' || isLineEndAt(line, i))
+            return true;
+    return false;
 }
 
 void appendEscaped(std::string& out, std::string_view line) {
@@ -78,21 +58,27 @@ void appendEscaped(std::string& out, std::string_view line) {
     out.append(line.substr(start));
 }
 
-// A reference that is replaced: where its marker stands in the old member and what takes
-// its place (nothing when the table has no string of that number).
-struct Replacement {
-    std::size_t offset;
-    std::size_t markerLength;
-    std::int32_t number;
-    const IndexedString* string;
-};
+void appendJoined(std::string& out, const LineList& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            out += kLineEnd;
+        out += lines[i];
+    }
+}
 
-// The decisions for one member: the replacements in order, the member's size after them,
-// and the failure that stopped the search, if any.
-struct MemberPlan {
-    std::vector<Replacement> replacements;
-    std::size_t newSize = 0;
-    std::exception_ptr failure;
+void appendScriptText(std::string& out, const LineList& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            out += kScriptLineEnd;
+        appendEscaped(out, lines[i]);
+    }
+}
+
+// A text made for a string, as its place among the texts of the index.
+struct TextSpan {
+    bool made = false;
+    std::size_t offset = 0;
+    std::size_t length = 0;
 };
 
 struct MemberRules {
@@ -100,20 +86,41 @@ struct MemberRules {
     bool skin;
 };
 
-std::size_t replacementLength(const IndexedString& string, MemberRules rules) {
-    return rules.script ? string.scriptLength : string.plainLength;
+// A reference in a member: where its marker stands in the old member, the string it names
+// (none when the table has no string of that number) and the text that replaces it.
+struct Reference {
+    std::size_t offset;
+    std::size_t markerLength;
+    std::int32_t number;
+    const IndexedString* string;
+    std::string_view text;
+
+    std::ptrdiff_t growth() const {
+        return static_cast<std::ptrdiff_t>(text.size()) - static_cast<std::ptrdiff_t>(markerLength);
+    }
+};
+
+// One member's references in order (once planned, only those that are replaced), the member's
+// size after the replacements, and the failure that stopped the search, if any.
+struct MemberPlan {
+    std::vector<Reference> references;
+    std::size_t newSize = 0;
+    std::exception_ptr failure;
+};
+
+std::string_view replacementText(const IndexedString& string, MemberRules rules) {
+    return rules.script ? string.script : string.plain;
 }
 
 // Too long a text crashes the game, and the skin file takes one line per value.
 bool staysInPlace(const IndexedString& string, MemberRules rules) {
-    return replacementLength(string, rules) >= kInlineLimit ||
+    return replacementText(string, rules).size() >= kInlineLimit ||
            (rules.skin && string.entry->Lines.size() >= 2);
 }
 
-MemberPlan planMember(std::string_view data, MemberRules rules, const StringIndex& index,
-                      RetainedIds& retained) {
+// Finds the markers and reads their numbers, stopping at the first that has none.
+MemberPlan findMarkers(std::string_view data) {
     MemberPlan plan;
-    plan.newSize = data.size();
     std::size_t at = data.find(kReferenceMarker);
     while (at != std::string_view::npos) {
         const std::string_view digits = DigitsAfterMarker(data, at);
@@ -125,25 +132,75 @@ MemberPlan planMember(std::string_view data, MemberRules rules, const StringInde
             break;
         }
         const std::size_t markerLength = kReferenceMarker.size() + digits.size();
-        const IndexedString* string = index.Find(number);
-        if (string && staysInPlace(*string, rules)) {
-            retained.insert(number);
-        } else {
-            plan.replacements.push_back({at, markerLength, number, string});
-            plan.newSize -= markerLength;
-            plan.newSize += string ? replacementLength(*string, rules) : 0;
-        }
+        plan.references.push_back({at, markerLength, number, nullptr, {}});
         at = data.find(kReferenceMarker, at + markerLength);
     }
     return plan;
 }
 
-std::string inlinedLine(const Replacement& replacement, std::string_view name) {
-    const std::string number = std::to_string(replacement.number);
+// Looks up every marker's string and keeps only the references that are replaced. The
+// look-ups run in a loop of their own, where they do not wait for each other.
+MemberPlan planMember(std::string_view data, MemberRules rules, const StringIndex& index,
+                      RetainedIds& retained) {
+    MemberPlan plan = findMarkers(data);
+    plan.newSize = data.size();
+    std::size_t kept = 0;
+    for (Reference& reference : plan.references) {
+        reference.string = index.Find(reference.number);
+        if (reference.string && staysInPlace(*reference.string, rules)) {
+            retained.insert(reference.number);
+            continue;
+        }
+        if (reference.string)
+            reference.text = replacementText(*reference.string, rules);
+        plan.newSize = plan.newSize - reference.markerLength + reference.text.size();
+        plan.references[kept++] = reference;
+    }
+    plan.references.resize(kept);
+    return plan;
+}
+
+// Rewrites the member in its own buffer. The bytes after each reference move by the sum of
+// the growths so far; stretches that move towards the front are placed front to back and
+// those that move towards the back are placed back to front, so every stretch is moved before
+// anything is written over it.
+void applyInPlace(std::string& data, const MemberPlan& plan) {
+    const std::vector<Reference>& references = plan.references;
+    const std::size_t oldSize = data.size();
+    if (plan.newSize > oldSize)
+        data.resize(plan.newSize);
+    char* const bytes = data.data();
+    const auto place = [&](std::size_t k, std::ptrdiff_t shift) {
+        const Reference& reference = references[k];
+        const std::size_t from = reference.offset + reference.markerLength;
+        const std::size_t to = k + 1 < references.size() ? references[k + 1].offset : oldSize;
+        char* const moved = bytes + from + shift;
+        std::memmove(moved, bytes + from, to - from);
+        if (!reference.text.empty())
+            std::memcpy(moved - reference.text.size(), reference.text.data(),
+                        reference.text.size());
+    };
+    std::ptrdiff_t shift = 0;
+    for (std::size_t k = 0; k < references.size(); ++k) {
+        shift += references[k].growth();
+        if (shift <= 0)
+            place(k, shift);
+    }
+    for (std::size_t k = references.size(); k-- > 0;) {
+        if (shift > 0)
+            place(k, shift);
+        shift -= references[k].growth();
+    }
+    if (plan.newSize < oldSize)
+        data.resize(plan.newSize);
+}
+
+std::string inlinedLine(const Reference& reference, std::string_view name) {
+    const std::string number = std::to_string(reference.number);
     const std::string member(name);
-    if (!replacement.string)
+    if (!reference.string)
         return "          Removed reference to non-existant string " + number + " in " + member;
-    const std::size_t lineCount = replacement.string->entry->Lines.size();
+    const std::size_t lineCount = reference.string->entry->Lines.size();
     if (lineCount >= 2)
         return "          Inlined string " + number + " with " + std::to_string(lineCount) +
                " lines into " + member;
@@ -158,32 +215,69 @@ void releaseSlot(MapFileSlot& slot) {
 } // namespace
 
 StringIndex::StringIndex(const std::vector<TWTSEntry>& entries) {
-    first.reserve(entries.size());
-    for (const TWTSEntry& entry : entries) {
-        const auto [slot, added] = first.try_emplace(entry.Id);
-        if (added)
-            slot->second = {&entry, plainLength(entry), scriptLength(entry)};
+    std::size_t capacity = 16;
+    unsigned bits = 4;
+    while (capacity < 2 * entries.size()) {
+        capacity *= 2;
+        ++bits;
     }
+    slots.assign(capacity, Slot{0, 0});
+    shift = 32 - bits;
+    strings.reserve(entries.size());
+    for (const TWTSEntry& entry : entries) {
+        Slot& slot = slots[slotOf(entry.Id)];
+        if (slot.position != 0)
+            continue;
+        strings.push_back({entry.Id, &entry, {}, {}});
+        slot = {entry.Id, static_cast<std::uint32_t>(strings.size())};
+    }
+    makeTexts();
 }
 
 const IndexedString* StringIndex::Find(std::int32_t id) const {
-    const auto found = first.find(id);
-    return found == first.end() ? nullptr : &found->second;
+    const std::uint32_t position = slots[slotOf(id)].position;
+    return position == 0 ? nullptr : &strings[position - 1];
 }
 
-void AppendPlainText(std::string& out, const TWTSEntry& entry) {
-    for (std::size_t i = 0; i < entry.Lines.size(); ++i) {
-        if (i > 0)
-            out += "\r\n";
-        out += entry.Lines[i];
+std::size_t StringIndex::slotOf(std::int32_t id) const {
+    // Multiplicative hashing spreads runs of consecutive numbers, the usual table, evenly.
+    std::size_t slot = (static_cast<std::uint32_t>(id) * 2654435769u) >> shift;
+    while (slots[slot].position != 0 && slots[slot].id != id)
+        slot = (slot + 1) & (slots.size() - 1);
+    return slot;
+}
+
+// A single line serves as it stands; joined and escaped texts are made once, here. Their
+// views are taken when all are made, as the texts may move while they grow.
+void StringIndex::makeTexts() {
+    const auto make = [&](const auto& append) {
+        const std::size_t offset = texts.size();
+        append();
+        return TextSpan{true, offset, texts.size() - offset};
+    };
+    std::vector<std::pair<TextSpan, TextSpan>> spans;
+    spans.reserve(strings.size());
+    for (const IndexedString& string : strings) {
+        const LineList& lines = string.entry->Lines;
+        TextSpan plain;
+        TextSpan script;
+        if (lines.size() >= 2)
+            plain = make([&] { appendJoined(texts, lines); });
+        if (lines.size() >= 2 || std::any_of(lines.begin(), lines.end(), needsEscaping))
+            script = make([&] { appendScriptText(texts, lines); });
+        spans.emplace_back(plain, script);
     }
-}
-
-void AppendScriptText(std::string& out, const TWTSEntry& entry) {
-    for (std::size_t i = 0; i < entry.Lines.size(); ++i) {
-        if (i > 0)
-            out += kScriptLineEnd;
-        appendEscaped(out, entry.Lines[i]);
+    const auto view = [&](TextSpan span) {
+        return std::string_view(texts).substr(span.offset, span.length);
+    };
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        IndexedString& string = strings[i];
+        const LineList& lines = string.entry->Lines;
+        if (spans[i].first.made)
+            string.plain = view(spans[i].first);
+        else if (lines.size() == 1)
+            string.plain = lines.front();
+        string.script = spans[i].second.made ? view(spans[i].second) : string.plain;
     }
 }
 
@@ -248,29 +342,15 @@ void MapProcessor::InlineIntoFile(std::string_view name, bool present, std::stri
     }
     const MemberRules rules{name == kScriptName, name == kSkinName};
     const MemberPlan plan = planMember(data, rules, index, retained);
-    const bool verbose = Verbose();
-    if (!plan.replacements.empty()) {
-        std::string rebuilt;
-        rebuilt.reserve(plan.newSize);
-        std::size_t copied = 0;
-        for (const Replacement& replacement : plan.replacements) {
-            rebuilt.append(data, copied, replacement.offset - copied);
-            if (replacement.string && rules.script)
-                AppendScriptText(rebuilt, *replacement.string->entry);
-            else if (replacement.string)
-                AppendPlainText(rebuilt, *replacement.string->entry);
-            copied = replacement.offset + replacement.markerLength;
-            if (verbose)
-                Log(inlinedLine(replacement, name));
-        }
-        rebuilt.append(data, copied);
-        // The old member is released here; only one member is ever held twice.
-        data.swap(rebuilt);
-    }
+    if (!plan.references.empty())
+        applyInPlace(data, plan);
+    if (Verbose())
+        for (const Reference& reference : plan.references)
+            Log(inlinedLine(reference, name));
     // A bad marker ends the run after the references before it were replaced and reported.
     if (plan.failure)
         std::rethrow_exception(plan.failure);
-    Log("     " + std::to_string(plan.replacements.size()) + " strings inlined into " +
+    Log("     " + std::to_string(plan.references.size()) + " strings inlined into " +
         std::string(name));
 }
 

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -27,12 +26,15 @@ inline constexpr std::size_t kInlineLimit = 1024;
 // exactly the strings whose numbers are in here.
 using RetainedIds = std::unordered_set<std::int32_t>;
 
-// The first entry of a string number with the lengths of its replacement text, plain and
-// escaped for the map script.
+// The first entry of a string number with the two texts that can replace a reference to it:
+// plain, its lines joined by CR LF; and for the map script, escaped to stand inside a string
+// literal (backslashes doubled, double quotes preceded by a backslash, every CR LF written as
+// the four characters \r\n).
 struct IndexedString {
+    std::int32_t id = 0;
     const TWTSEntry* entry = nullptr;
-    std::size_t plainLength = 0;
-    std::size_t scriptLength = 0;
+    std::string_view plain;
+    std::string_view script;
 };
 
 // Finds the first entry of each string number, as a scan from the front of the list would.
@@ -40,21 +42,29 @@ struct IndexedString {
 class StringIndex {
 public:
     explicit StringIndex(const std::vector<TWTSEntry>& entries);
+    StringIndex(const StringIndex&) = delete;
+    StringIndex& operator=(const StringIndex&) = delete;
 
     // The first entry with this number, or nothing when the table has none.
     const IndexedString* Find(std::int32_t id) const;
 
 private:
-    std::unordered_map<std::int32_t, IndexedString> first;
+    // Open addressing with linear probing; position is one more than the place in strings,
+    // or 0 for an empty slot.
+    struct Slot {
+        std::int32_t id;
+        std::uint32_t position;
+    };
+
+    std::size_t slotOf(std::int32_t id) const;
+    void makeTexts();
+
+    std::vector<IndexedString> strings;
+    std::vector<Slot> slots;
+    unsigned shift = 0;
+    // The joined and escaped texts, one after another.
+    std::string texts;
 };
-
-// The string's lines joined by CR LF, without a line end after the last one.
-void AppendPlainText(std::string& out, const TWTSEntry& entry);
-
-// The string's lines as the body of a script string literal: backslashes doubled, double
-// quotes preceded by a backslash, and every CR LF (between the lines and inside one) written
-// as the four characters \r\n.
-void AppendScriptText(std::string& out, const TWTSEntry& entry);
 
 // The digits right after a reference marker at offset markerStart: the run of decimal digit
 // bytes up to the first other byte or the end of data, possibly empty.

@@ -351,6 +351,35 @@ INSTANTIATE_TEST_SUITE_P(
                     "Inlining trigger strings...\n"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
+// With tens of thousands of numbers sharing the index, every look-up still answers like a
+// scan from the front: the first entry of a number, nothing for a number without one.
+TEST(StringIndexLookUp, FindsTheFirstEntryOfEveryNumber) {
+    std::vector<TWTSEntry> entries;
+    for (std::int32_t id = -3000; id < 150000; id += 3)
+        entries.push_back({id, {"first " + std::to_string(id)}});
+    for (std::int32_t id = -3000; id < 150000; id += 6)
+        entries.push_back({id, {"later " + std::to_string(id)}});
+    entries.push_back({2147483647, {"Say \"hi\"", "C:\\maps"}});
+    entries.push_back({-2147483647 - 1, {}});
+    const StringIndex index(entries);
+    for (std::int32_t id = -3000; id < 150000; id += 3) {
+        const IndexedString* found = index.Find(id);
+        ASSERT_NE(found, nullptr) << id;
+        EXPECT_EQ(found->plain, "first " + std::to_string(id));
+        EXPECT_EQ(found->script, found->plain);
+        EXPECT_EQ(index.Find(id + 1), nullptr) << id + 1;
+    }
+    const IndexedString* twoLines = index.Find(2147483647);
+    ASSERT_NE(twoLines, nullptr);
+    EXPECT_EQ(twoLines->plain, "Say \"hi\"\r\nC:\\maps");
+    EXPECT_EQ(twoLines->script, "Say \\\"hi\\\"\\r\\nC:\\\\maps");
+    const IndexedString* empty = index.Find(-2147483647 - 1);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->entry, &entries.back());
+    EXPECT_EQ(empty->plain, "");
+    EXPECT_EQ(empty->script, "");
+}
+
 TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
     RecordingProcessor run;
     run.Entries = {kFootman};

@@ -135,9 +135,18 @@ bool readTable(HANDLE mpq, SFileInfoClass sizeClass, SFileInfoClass tableClass,
     return count == 0 || SFileGetFileInfo(mpq, tableClass, table.data(), bytes, nullptr);
 }
 
+// A block the library reads without overrunning its buffers: known flags only, and a member
+// stored without compression takes exactly its size (the library reads the stored size into
+// a buffer of the member's size).
+bool blockIsSound(const TMPQBlock& block) {
+    if ((block.dwFlags & ~MPQ_FILE_VALID_FLAGS) != 0)
+        return false;
+    return (block.dwFlags & MPQ_FILE_COMPRESS_MASK) != 0 || block.dwCSize == block.dwFSize;
+}
+
 // The library silently drops a member whose block lies outside the archive or declares an
 // impossible size, and the member then looks absent: a run would prune the strings it refers
-// to. True when every block that the hash table names is one the library can read.
+// to. True when every block that the hash table names is sound and one the library can read.
 bool everyMemberReachable(HANDLE mpq) {
     std::vector<TMPQHash> hashes;
     std::vector<TMPQBlock> blocks;
@@ -146,9 +155,12 @@ bool everyMemberReachable(HANDLE mpq) {
         return false;
     std::set<DWORD> named;
     for (const TMPQHash& hash : hashes) {
-        if (hash.dwBlockIndex < blocks.size() &&
-            (blocks[hash.dwBlockIndex].dwFlags & MPQ_FILE_EXISTS) != 0)
-            named.insert(hash.dwBlockIndex);
+        const DWORD index = hash.dwBlockIndex & BLOCK_INDEX_MASK;
+        if (index >= blocks.size() || (blocks[index].dwFlags & MPQ_FILE_EXISTS) == 0)
+            continue;
+        if (!blockIsSound(blocks[index]))
+            return false;
+        named.insert(index);
     }
     DWORD reachable = 0;
     if (!SFileGetFileInfo(mpq, SFileMpqNumberOfFiles, &reachable, sizeof reachable, nullptr))

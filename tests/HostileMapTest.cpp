@@ -103,6 +103,33 @@ TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
     expectRefused(map, "Error opening map file!");
 }
 
+TEST_F(HostileMap, AStoredMemberLongerThanItsSizeIsRefused) {
+    Kestmarlapi::NewArchiveOptions options;
+    options.withAttributes = false;
+    const std::string map =
+        MakeMap(dir, "stored.w3x", {{"war3map.wts", kTable}, {"war3map.j", script(50)}}, options);
+    MpqSurgery surgery(map);
+    const std::uint32_t block = surgery.BlockOf("war3map.j");
+    BlockEntry entry = surgery.Block(block);
+    // Marked as stored without compression, but taking more bytes than its size.
+    entry.flags &= ~0x0000FF00u;
+    entry.fileSize = entry.compressedSize - 8;
+    surgery.SetBlock(block, entry);
+    surgery.Save();
+    expectRefused(map, "Error opening map file!");
+}
+
+TEST_F(HostileMap, UnknownBlockFlagsAreRefused) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
+    MpqSurgery surgery(map);
+    const std::uint32_t block = surgery.BlockOf("war3map.j");
+    BlockEntry entry = surgery.Block(block);
+    entry.flags |= 0x40000000;
+    surgery.SetBlock(block, entry);
+    surgery.Save();
+    expectRefused(map, "Error opening map file!");
+}
+
 TEST_F(HostileMap, AMemberPointingPastTheEndIsRefused) {
     const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
     MpqSurgery surgery(map);

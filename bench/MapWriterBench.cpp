@@ -12,9 +12,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -209,6 +213,64 @@ void LibraryUpdate(benchmark::State& state) {
     reportSize(state);
 }
 
+// The high-water mark of a process's resident memory, in kilobytes; 0 once it has ended.
+long residentPeakKilobytes(pid_t process) {
+    std::ifstream status("/proc/" + std::to_string(process) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:"))
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+// Waits for the process to end, watching its resident memory. The kernel's own account of a
+// child's peak would include this benchmark's memory, which the child shares until it starts
+// the program; the program's own high-water mark starts afresh.
+bool waitWatchingMemory(pid_t process, long& peakKilobytes) {
+    for (;;) {
+        peakKilobytes = std::max(peakKilobytes, residentPeakKilobytes(process));
+        int status = 0;
+        const pid_t ended = waitpid(process, &status, WNOHANG);
+        if (ended == process)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (ended < 0)
+            return false;
+        usleep(2000);
+    }
+}
+
+// The peak memory of a whole run by the command-line program, against the size of the
+// members it extracts: the run holds those members, their rewritten forms and the table.
+void WholeRunPeakMemory(benchmark::State& state) {
+    BenchMap& map = BenchMap::Get();
+    std::size_t extracted = 0;
+    for (const api::MemberSpec& member : mapMembers()) {
+        if (!member.name.starts_with("Units\\"))
+            extracted += member.data.size();
+    }
+    const std::string target = map.File("measured.w3x");
+    char* const arguments[] = {const_cast<char*>(PARLUNE_CLI_PATH), map.source.data(),
+                               const_cast<char*>(target.c_str()), nullptr};
+    long peakKilobytes = 0;
+    for (auto _ : state) {
+        pid_t child = 0;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        const int spawned =
+            posix_spawn(&child, PARLUNE_CLI_PATH, &actions, nullptr, arguments, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0 || !waitWatchingMemory(child, peakKilobytes)) {
+            state.SkipWithError("the run failed");
+            break;
+        }
+    }
+    state.counters["peak_MB"] = static_cast<double>(peakKilobytes) / 1024;
+    state.counters["extracted_MB"] = static_cast<double>(extracted) / (1024 * 1024);
+    state.counters["ratio"] = static_cast<double>(peakKilobytes) * 1024 / extracted;
+    reportSize(state);
+}
+
 BENCHMARK(MapWriterWholeRun)
     ->ArgName("compact")
     ->Arg(1)
@@ -224,5 +286,6 @@ BENCHMARK(LibraryUpdate)
     ->UseRealTime()
     ->Iterations(5);
 BENCHMARK(CopyMapFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(WholeRunPeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 } // namespace

@@ -36,6 +36,9 @@ constexpr int kButtonTop = 8;
 constexpr int kCheckTop = 11;
 constexpr int kCheckHeight = 17;
 
+// Detail lines, written only with "Debug output", are indented by ten spaces.
+constexpr std::string_view kDetailIndent = "          ";
+
 // The controls' places are made for a narrow sans-serif font. Where the font asked for is
 // missing, the metric twin of Arial or a condensed sans-serif font stands in, else whatever
 // sans-serif font the system has.
@@ -194,13 +197,15 @@ void TMainForm::connectHandlers() {
 void TMainForm::Log(const std::string& text) {
     restoreCaption();
     pendingLog.append(toDisplay(text));
-    if (!running || !sinceLogShown.isValid() || sinceLogShown.elapsed() >= kLogBatchMs)
+    const bool detail = text.starts_with(kDetailIndent);
+    if (!detail || !sinceLogShown.isValid() || sinceLogShown.elapsed() >= kLogBatchMs)
         showPendingLog();
     QCoreApplication::processEvents();
 }
 
-// The view spends far more on each append than on each line, so a run hands its lines over in
-// batches: its first line at once, later ones at most kLogBatchMs after they were logged.
+// The view spends far more on each append than on each line, and detail lines come by the
+// thousand in quick succession; so they reach the view in batches at most kLogBatchMs apart.
+// Every other line may stand before a long phase and shows at once, with the lines before it.
 void TMainForm::showPendingLog() {
     if (pendingLog.isEmpty())
         return;
@@ -294,7 +299,6 @@ void TMainForm::AboutButtonClick() {
 // carried out once the run has ended, whichever way it ended.
 void TMainForm::runFromProcessButton() {
     running = true;
-    sinceLogShown.invalidate();
     guarded([this] { ProcessButtonClick(); });
     showPendingLog();
     restoreCaption();

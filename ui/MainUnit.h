@@ -42,9 +42,9 @@ public:
     explicit TMainForm(ModalRunner& modals, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Appends text as the last line of the log view and scrolls to it (during a run the line
-    // may wait up to kLogBatchMs for the next batch), then handles every pending event, so the
-    // window repaints and takes input between two lines of a run.
+    // Appends text as the last line of the log view and scrolls to it (a detail line may wait
+    // up to kLogBatchMs for the next batch), then handles every pending event, so the window
+    // repaints and takes input between two lines of a run.
     void Log(const std::string& text) override;
     void EnableRunControls(bool enabled) override;
     bool Verbose() const override;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <strings.h>
 #include <vector>
@@ -79,8 +80,7 @@ bool removeAttributes(Archive& archive) {
 // declared sizes and reads whatever lies at their positions, even past the end of the file,
 // and divides by the sector size that the header's shift gives, which wraps to 0 for a large
 // shift. Refuse a header whose tables do not lie inside the file or whose sectors would be
-// larger than 32 MiB (maps use 4 KiB). The header is looked for where the library looks: at
-// every 512-byte boundary, or behind a user data header that points to it.
+// larger than 32 MiB (maps use 4 KiB).
 constexpr std::uint16_t kLargestSectorShift = 16;
 
 bool tableFits(const char* header, std::size_t positionField, std::size_t countField,
@@ -93,35 +93,57 @@ bool tableFits(const char* header, std::size_t positionField, std::size_t countF
     return position + entries * kEntrySize <= archiveSpace;
 }
 
+struct RawHeader {
+    std::uint64_t offset = 0;
+    char bytes[32] = {};
+};
+
+bool readAt(std::ifstream& file, std::uint64_t offset, RawHeader& header) {
+    header.offset = offset;
+    file.seekg(static_cast<std::streamoff>(offset));
+    return static_cast<bool>(file.read(header.bytes, sizeof header.bytes));
+}
+
+bool hasSignature(const RawHeader& header, const char* signature) {
+    return std::memcmp(header.bytes, signature, 4) == 0;
+}
+
+// The first archive header in the file, where the library looks for it: at a 512-byte
+// boundary, or behind a user data header that points to it. Nothing when the first header
+// found is of another archive format, which the library handles badly, or there is none.
+std::optional<RawHeader> findArchiveHeader(std::ifstream& file, std::uint64_t fileSize) {
+    RawHeader header;
+    for (std::uint64_t offset = 0; offset + sizeof header.bytes <= fileSize; offset += 512) {
+        if (!readAt(file, offset, header))
+            return std::nullopt;
+        if (hasSignature(header, "MPQ\x1B")) {
+            std::uint32_t headerOffset = 0;
+            std::memcpy(&headerOffset, header.bytes + 8, sizeof headerOffset);
+            if (offset + headerOffset + sizeof header.bytes > fileSize ||
+                !readAt(file, offset + headerOffset, header))
+                return std::nullopt;
+        }
+        if (hasSignature(header, "MPK\x1A"))
+            return std::nullopt;
+        if (hasSignature(header, "MPQ\x1A"))
+            return header;
+    }
+    return std::nullopt;
+}
+
 bool headerIsSane(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
         return false;
     const auto fileSize = static_cast<std::uint64_t>(file.tellg());
-    char header[32];
-    for (std::uint64_t offset = 0; offset + sizeof header <= fileSize; offset += 512) {
-        file.seekg(static_cast<std::streamoff>(offset));
-        if (!file.read(header, sizeof header))
-            return false;
-        if (std::memcmp(header, "MPQ\x1B", 4) == 0) {
-            std::uint32_t headerOffset = 0;
-            std::memcpy(&headerOffset, header + 8, sizeof headerOffset);
-            offset += headerOffset;
-            if (offset + sizeof header > fileSize)
-                return false;
-            file.seekg(static_cast<std::streamoff>(offset));
-            if (!file.read(header, sizeof header))
-                return false;
-        }
-        if (std::memcmp(header, "MPQ\x1A", 4) == 0) {
-            const std::uint64_t space = fileSize - offset;
-            std::uint16_t sectorShift = 0;
-            std::memcpy(&sectorShift, header + 14, sizeof sectorShift);
-            return sectorShift <= kLargestSectorShift && tableFits(header, 16, 24, space) &&
-                   tableFits(header, 20, 28, space);
-        }
-    }
-    return true; // no archive header: the library refuses the file by itself
+    const std::optional<RawHeader> header = findArchiveHeader(file, fileSize);
+    if (!header)
+        return false;
+    const std::uint64_t space = fileSize - header->offset;
+    std::uint16_t sectorShift = 0;
+    std::memcpy(&sectorShift, header->bytes + 14, sizeof sectorShift);
+    return sectorShift <= kLargestSectorShift && tableFits(header->bytes, 16, 24, space) &&
+           tableFits(header->bytes, 20, 28, space);
 }
 
 template <typename Entry>

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <filesystem>
@@ -135,6 +137,50 @@ private Q_SLOTS:
         QCOMPARE(f.LogLines().mid(2), toLines(expected.log));
         const QScrollBar* bar = f.window.LogMemo->verticalScrollBar();
         QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    // Whenever the window handles events during a run, the view holds every line logged so far
+    // except, perhaps, the latest detail lines.
+    void holdsBackOnlyDetailLines() {
+        ScratchDir dir;
+        std::vector<std::pair<int, std::string>> strings;
+        std::string script;
+        for (int id = 1; id <= 2000; ++id) {
+            strings.emplace_back(id, "Text " + std::to_string(id));
+            script += "call X(\"TRIGSTR_" + std::to_string(id) + "\")\r\n";
+        }
+        const std::string source =
+            MakeMap(dir, "long.w3x", {{"war3map.wts", MakeTable(strings)}, {"war3map.j", script}});
+        WindowFixture f;
+        f.Click(f.window.VerboseCheck);
+        f.ChooseSource(ToQString(source));
+        f.ChooseTarget(ToQString(dir.File("target.w3x")));
+
+        int samples = 0;
+        int samplesWithHeldLines = 0;
+        QStringList failures;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, &f.window, [&] {
+            ++samples;
+            const QTextDocument& view = *f.window.LogMemo->document();
+            const QStringList& logged = f.window.logged;
+            const qsizetype shown = view.blockCount();
+            if (view.lastBlock().text() != logged.value(shown - 1))
+                failures.append(QStringLiteral("the view's last line is not in its place"));
+            for (const QString& held : logged.mid(shown))
+                if (!held.startsWith(QString(10, QLatin1Char(' '))))
+                    failures.append(QStringLiteral("held back: ") + held);
+            samplesWithHeldLines += shown < logged.size() ? 1 : 0;
+        });
+        sampler.start(0);
+        f.Click(f.window.ProcessButton);
+        sampler.stop();
+
+        QCOMPARE(failures, QStringList());
+        QVERIFY(samples > 4000);
+        QVERIFY(samplesWithHeldLines > 0);
+        QCOMPARE(f.LogLines(), f.window.logged);
+        QCOMPARE(f.LogLines().back(), QStringLiteral("Everything done."));
     }
 
     void showsAFailureInTheErrorBox_data() {

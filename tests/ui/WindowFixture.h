@@ -11,7 +11,19 @@
 
 namespace parlune::test {
 
-// The real main window, shown and active, with its dialogs answered by a script.
+// The main window, which also keeps every line the processing logs, in order, so that tests
+// can hold the view against them at any moment.
+class RecordingForm : public TMainForm {
+public:
+    using TMainForm::TMainForm;
+    void Log(const std::string& text) override {
+        logged.append(QString::fromStdString(text));
+        TMainForm::Log(text);
+    }
+    QStringList logged;
+};
+
+// The main window, shown and active, with its dialogs answered by a script.
 class WindowFixture {
 public:
     WindowFixture();
@@ -29,7 +41,7 @@ public:
     QStringList LogLines() const;
 
     ScriptedModals modals;
-    TMainForm window;
+    RecordingForm window;
 };
 
 // A small map whose script and unit data refer to two of its three strings.

@@ -4,10 +4,10 @@
 
 #include <StormLib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <optional>
 #include <set>
 #include <strings.h>
 #include <vector>
@@ -93,57 +93,81 @@ bool tableFits(const char* header, std::size_t positionField, std::size_t countF
     return position + entries * kEntrySize <= archiveSpace;
 }
 
-struct RawHeader {
-    std::uint64_t offset = 0;
-    char bytes[32] = {};
-};
-
-bool readAt(std::ifstream& file, std::uint64_t offset, RawHeader& header) {
-    header.offset = offset;
-    file.seekg(static_cast<std::streamoff>(offset));
-    return static_cast<bool>(file.read(header.bytes, sizeof header.bytes));
+bool hasSignature(const char* bytes, const char* signature) {
+    return std::memcmp(bytes, signature, 4) == 0;
 }
 
-bool hasSignature(const RawHeader& header, const char* signature) {
-    return std::memcmp(header.bytes, signature, 4) == 0;
+bool archiveHeaderIsSane(const char* header, std::uint64_t archiveSpace) {
+    std::uint16_t sectorShift = 0;
+    std::memcpy(&sectorShift, header + 14, sizeof sectorShift);
+    return sectorShift <= kLargestSectorShift && tableFits(header, 16, 24, archiveSpace) &&
+           tableFits(header, 20, 28, archiveSpace);
 }
 
-// The first archive header in the file, where the library looks for it: at a 512-byte
-// boundary, or behind a user data header that points to it. Nothing when the first header
-// found is of another archive format, which the library handles badly, or there is none.
-std::optional<RawHeader> findArchiveHeader(std::ifstream& file, std::uint64_t fileSize) {
-    RawHeader header;
-    for (std::uint64_t offset = 0; offset + sizeof header.bytes <= fileSize; offset += 512) {
-        if (!readAt(file, offset, header))
-            return std::nullopt;
-        if (hasSignature(header, "MPQ\x1B")) {
-            std::uint32_t headerOffset = 0;
-            std::memcpy(&headerOffset, header.bytes + 8, sizeof headerOffset);
-            if (offset + headerOffset + sizeof header.bytes > fileSize ||
-                !readAt(file, offset + headerOffset, header))
-                return std::nullopt;
+// Checks every archive header candidate at a 512-byte boundary, where the library looks for
+// one: which of them it takes depends on rules of its own, so all must be sane. A user data
+// header points to the archive header it belongs to. Another archive format's header, which
+// the library handles badly, or no archive header at all, fails the check.
+class HeaderScan {
+public:
+    HeaderScan(std::ifstream& file, std::uint64_t fileSize) : file(file), fileSize(fileSize) {}
+
+    bool run() {
+        constexpr std::size_t kChunk = 1 << 20;
+        std::vector<char> chunk(kChunk);
+        for (std::uint64_t start = 0; start < fileSize; start += kChunk) {
+            const auto length =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, fileSize - start));
+            file.seekg(static_cast<std::streamoff>(start));
+            if (!file.read(chunk.data(), static_cast<std::streamsize>(length)))
+                return false;
+            for (std::size_t at = 0; at + kHeaderBytes <= length; at += 512) {
+                if (!candidateIsSane(chunk.data() + at, start + at))
+                    return false;
+            }
         }
-        if (hasSignature(header, "MPK\x1A"))
-            return std::nullopt;
-        if (hasSignature(header, "MPQ\x1A"))
-            return header;
+        return foundArchive;
     }
-    return std::nullopt;
-}
+
+private:
+    static constexpr std::size_t kHeaderBytes = 32;
+
+    bool candidateIsSane(const char* bytes, std::uint64_t offset) {
+        if (hasSignature(bytes, "MPK\x1A"))
+            return false;
+        if (hasSignature(bytes, "MPQ\x1B"))
+            return userDataTargetIsSane(bytes, offset);
+        if (!hasSignature(bytes, "MPQ\x1A"))
+            return true;
+        foundArchive = true;
+        return archiveHeaderIsSane(bytes, fileSize - offset);
+    }
+
+    bool userDataTargetIsSane(const char* bytes, std::uint64_t offset) {
+        std::uint32_t headerOffset = 0;
+        std::memcpy(&headerOffset, bytes + 8, sizeof headerOffset);
+        const std::uint64_t target = offset + headerOffset;
+        char header[kHeaderBytes];
+        const auto position = file.tellg();
+        file.seekg(static_cast<std::streamoff>(target));
+        const bool read = target + kHeaderBytes <= fileSize && file.read(header, sizeof header);
+        file.clear();
+        file.seekg(position);
+        return !read || !hasSignature(header, "MPQ\x1A") ||
+               archiveHeaderIsSane(header, fileSize - target);
+    }
+
+    std::ifstream& file;
+    std::uint64_t fileSize;
+    bool foundArchive = false;
+};
 
 bool headerIsSane(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
         return false;
     const auto fileSize = static_cast<std::uint64_t>(file.tellg());
-    const std::optional<RawHeader> header = findArchiveHeader(file, fileSize);
-    if (!header)
-        return false;
-    const std::uint64_t space = fileSize - header->offset;
-    std::uint16_t sectorShift = 0;
-    std::memcpy(&sectorShift, header->bytes + 14, sizeof sectorShift);
-    return sectorShift <= kLargestSectorShift && tableFits(header->bytes, 16, 24, space) &&
-           tableFits(header->bytes, 20, 28, space);
+    return HeaderScan(file, fileSize).run();
 }
 
 template <typename Entry>

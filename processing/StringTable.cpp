@@ -88,7 +88,7 @@ void MapProcessor::ParseStringTable() {
             Log("          Found string " + std::to_string(Entries.back().Id));
         // The closing line is examined again: it may hold the next header.
     }
-    StringTableLines.clear();
+    LineList().swap(StringTableLines); // give the memory back: the later phases need it
     Log("     " + std::to_string(Entries.size()) + " strings found");
 }
 
@@ -113,7 +113,6 @@ void MapProcessor::WriteStringTable() {
             Log("          Added string " + std::to_string(entry.Id));
     }
     StringTableData = std::move(table);
-    StringTableLines.clear();
     Log("     Done");
 }
 

@@ -15,8 +15,8 @@
 // peak_over_input is the resident memory the run holds at its peak (members, table, parsed
 // entries and the inliner's own) over the size of the members and the table.
 
-#include "processing/MapProcessor.h"
 #include "tests/support/LiteralInliner.h"
+#include "tests/support/QuietProcessor.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,13 +30,7 @@ namespace {
 
 using parlune::RunState;
 
-class QuietProcessor : public parlune::MapProcessor {
-public:
-    void Log(const std::string&) override {}
-    void EnableRunControls(bool) override {}
-    bool Verbose() const override { return false; }
-    bool NoCompact() const override { return false; }
-};
+using parlune::test::QuietProcessor;
 
 constexpr std::size_t kScriptBytes = 50u * 1024 * 1024;
 constexpr int kScriptMarkers = 200'000;

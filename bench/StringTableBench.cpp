@@ -3,19 +3,13 @@
 //
 //   build/bench/parlune_bench --benchmark_filter=StringTable
 
-#include "processing/MapProcessor.h"
+#include "tests/support/QuietProcessor.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-class QuietProcessor : public parlune::MapProcessor {
-public:
-    void Log(const std::string&) override {}
-    void EnableRunControls(bool) override {}
-    bool Verbose() const override { return false; }
-    bool NoCompact() const override { return false; }
-};
+using parlune::test::QuietProcessor;
 
 // A table as a map editor saves it: about 100 bytes a string, every tenth of two lines.
 std::string makeTable(std::int64_t strings) {

@@ -5,6 +5,7 @@
 
 #include <StormLib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -127,28 +128,89 @@ template <typename Value> Value fileInfo(HANDLE handle, SFileInfoClass infoClass
     return value;
 }
 
+// Where and how a member is stored, as the raw checks below need it.
+struct StoredMember {
+    std::uint64_t position = 0;
+    DWORD flags = 0;
+    DWORD size = 0;
+    DWORD storedSize = 0;
+    DWORD key = 0;
+    DWORD sectorSize = 0;
+
+    bool encrypted() const { return (flags & MPQ_FILE_ENCRYPTED) != 0; }
+};
+
+StoredMember storedMember(HANDLE mpq, HANDLE file) {
+    StoredMember member;
+    member.position = fileInfo<ULONGLONG>(mpq, SFileMpqHeaderOffset) +
+                      fileInfo<ULONGLONG>(file, SFileInfoByteOffset);
+    member.flags = fileInfo<DWORD>(file, SFileInfoFlags);
+    member.size = fileInfo<DWORD>(file, SFileInfoFileSize);
+    member.storedSize = fileInfo<DWORD>(file, SFileInfoCompressedSize);
+    member.key = fileInfo<DWORD>(file, SFileInfoEncryptionKey);
+    member.sectorSize = fileInfo<DWORD>(mpq, SFileMpqSectorSize);
+    return member;
+}
+
+bool readWords(std::ifstream& raw, std::uint64_t position, std::span<std::uint32_t> words) {
+    raw.seekg(static_cast<std::streamoff>(position));
+    return static_cast<bool>(raw.read(reinterpret_cast<char*>(words.data()),
+                                      static_cast<std::streamsize>(words.size_bytes())));
+}
+
+// The library asserts when it decompresses a sector whose method byte says LZMA, which this
+// archive format does not have. A sector stored as long as its plain data is not compressed.
+bool sectorMethodIsSafe(std::ifstream& raw, const StoredMember& member, std::uint64_t offset,
+                        std::uint32_t storedLength, std::uint32_t plainLength, DWORD key) {
+    if ((member.flags & MPQ_FILE_COMPRESS) == 0 || storedLength >= plainLength)
+        return true;
+    std::uint32_t firstWord = 0;
+    if (storedLength < sizeof firstWord) {
+        raw.seekg(static_cast<std::streamoff>(member.position + offset));
+        char method = 0;
+        return raw.get(method) && static_cast<unsigned char>(method) != MPQ_COMPRESSION_LZMA;
+    }
+    if (!readWords(raw, member.position + offset, std::span(&firstWord, 1)))
+        return false;
+    if (member.encrypted())
+        DecryptWords(std::span(&firstWord, 1), key);
+    return (firstWord & 0xFF) != MPQ_COMPRESSION_LZMA;
+}
+
 // The library reads a compressed member's sector offset table by the length that the table's
 // first entry states, into a buffer rounded down to whole entries: a length that is not a
-// multiple of four overruns the buffer. True when the member's table does not ask for that.
-bool sectorTableIsSafe(const std::string& path, HANDLE mpq, HANDLE file) {
-    const auto flags = fileInfo<DWORD>(file, SFileInfoFlags);
-    if ((flags & MPQ_FILE_COMPRESS_MASK) == 0 || (flags & MPQ_FILE_SINGLE_UNIT) != 0 ||
-        fileInfo<DWORD>(file, SFileInfoFileSize) == 0)
-        return true;
-    const auto position = fileInfo<ULONGLONG>(mpq, SFileMpqHeaderOffset) +
-                          fileInfo<ULONGLONG>(file, SFileInfoByteOffset);
-    std::ifstream raw(path, std::ios::binary);
-    std::uint32_t tableLength = 0;
-    raw.seekg(static_cast<std::streamoff>(position));
-    if (!raw.read(reinterpret_cast<char*>(&tableLength), sizeof tableLength))
+// multiple of four overruns the buffer. It checks the other entries itself.
+bool sectorsAreSafe(std::ifstream& raw, const StoredMember& member) {
+    const DWORD sectors = (member.size - 1) / member.sectorSize + 1;
+    std::vector<std::uint32_t> offsets(sectors + 1);
+    if (!readWords(raw, member.position, offsets))
         return false;
-    if ((flags & MPQ_FILE_ENCRYPTED) != 0) {
-        const auto key = fileInfo<DWORD>(file, SFileInfoEncryptionKey);
-        if (key == 0)
+    if (member.encrypted())
+        DecryptWords(offsets, member.key - 1);
+    if (offsets[0] % sizeof(DWORD) != 0)
+        return false;
+    for (DWORD i = 0; i < sectors; ++i) {
+        if (offsets[i + 1] <= offsets[i])
+            return false; // the library refuses such a table before reading any sector
+        const DWORD plainLength = std::min(member.sectorSize, member.size - i * member.sectorSize);
+        if (!sectorMethodIsSafe(raw, member, offsets[i], offsets[i + 1] - offsets[i], plainLength,
+                                member.key + i))
             return false;
-        DecryptWords(std::span(&tableLength, 1), key - 1);
     }
-    return tableLength % sizeof(DWORD) == 0;
+    return true;
+}
+
+// True when the library can read the member without tripping over its stored form.
+bool memberDataIsSafe(const std::string& path, HANDLE mpq, HANDLE file) {
+    const StoredMember member = storedMember(mpq, file);
+    if ((member.flags & MPQ_FILE_COMPRESS_MASK) == 0 || member.size == 0)
+        return true;
+    if (member.sectorSize == 0 || (member.encrypted() && member.key == 0))
+        return false;
+    std::ifstream raw(path, std::ios::binary);
+    if ((member.flags & MPQ_FILE_SINGLE_UNIT) != 0)
+        return sectorMethodIsSafe(raw, member, 0, member.storedSize, member.size, member.key);
+    return sectorsAreSafe(raw, member);
 }
 
 // The library reads "(listfile)" and "(attributes)" by itself when it opens a map for update.
@@ -157,7 +219,7 @@ bool internalMembersAreSafe(const Archive& archive) {
         HANDLE file = nullptr;
         if (!::SFileOpenFileEx(archive.mpq, name, SFILE_OPEN_FROM_MPQ, &file))
             continue;
-        const bool safe = sectorTableIsSafe(archive.path, archive.mpq, file);
+        const bool safe = memberDataIsSafe(archive.path, archive.mpq, file);
         ::SFileCloseFile(file);
         if (!safe)
             return false;
@@ -194,7 +256,7 @@ bool SFileOpenFileEx(ArchiveHandle archive, const std::string& name, ArchiveFile
     HANDLE handle = nullptr;
     if (!::SFileOpenFileEx(archive->mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &handle))
         return false;
-    *file = new ArchiveFile{handle, !sectorTableIsSafe(archive->path, archive->mpq, handle)};
+    *file = new ArchiveFile{handle, !memberDataIsSafe(archive->path, archive->mpq, handle)};
     return true;
 }
 

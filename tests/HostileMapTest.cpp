@@ -151,6 +151,18 @@ TEST_F(HostileMap, ASectorTableOfOddLengthIsAReadFailure) {
     expectRefused(map, "Error reading war3map.j from map!");
 }
 
+TEST_F(HostileMap, ASectorCompressedByAnUnknownMethodIsAReadFailure) {
+    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(200)}});
+    MpqSurgery surgery(map);
+    const std::uint32_t block = surgery.BlockOf("war3map.j");
+    // The first sector follows the offset table; its first byte names the method.
+    const std::size_t firstSector = surgery.MemberWord(block, 0) / 4;
+    const std::uint32_t word = surgery.MemberWord(block, firstSector);
+    surgery.SetMemberWord(block, firstSector, (word & ~0xFFu) | 0x12); // LZMA
+    surgery.Save();
+    expectRefused(map, "Error reading war3map.j from map!");
+}
+
 TEST_F(HostileMap, MarkersWithThousandsOfDigits) {
     const std::string nines(5000, '9');
     const std::string tooLong =

@@ -42,11 +42,17 @@ void useNeutralLocale() {
 }
 
 // The library asserts when it replaces or deletes a member whose name it has never seen (an
-// archive without a complete "(listfile)"). Opening the member once by name registers it.
-void registerName(HANDLE mpq, const std::string& name) {
+// archive without a complete "(listfile)"), or one that it knows under another name (two
+// names whose hash entries share a block). Opening the member once by name registers the
+// name. False when the member is known under another name: it must then be left alone.
+bool registerName(HANDLE mpq, const std::string& name) {
     HANDLE file = nullptr;
-    if (::SFileOpenFileEx(mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &file))
-        ::SFileCloseFile(file);
+    if (!::SFileOpenFileEx(mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &file))
+        return true;
+    char knownName[MAX_PATH] = {};
+    const bool named = SFileGetFileName(file, knownName);
+    ::SFileCloseFile(file);
+    return named && strcasecmp(knownName, name.c_str()) == 0;
 }
 
 bool isReadOnly(HANDLE mpq) {
@@ -323,7 +329,10 @@ bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32
     if (flags & kAddReplaceExisting)
         fileFlags |= MPQ_FILE_REPLACEEXISTING;
 
-    registerName(archive->mpq, name);
+    if (!registerName(archive->mpq, name)) {
+        archive->writeFailed = true;
+        return false;
+    }
     HANDLE file = nullptr;
     bool ok = SFileCreateFile(archive->mpq, name.c_str(), 0, size, LANG_NEUTRAL, fileFlags, &file);
     if (ok && size > 0)
@@ -338,8 +347,7 @@ bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32
 bool MpqDeleteFile(ArchiveHandle archive, const std::string& name) {
     if (isAttributesName(name))
         return archive->hadAttributes;
-    registerName(archive->mpq, name);
-    return SFileRemoveFile(archive->mpq, name.c_str(), 0);
+    return registerName(archive->mpq, name) && SFileRemoveFile(archive->mpq, name.c_str(), 0);
 }
 
 CompactResult MpqCompactArchive(ArchiveHandle archive, const CompactProgress& progress) {

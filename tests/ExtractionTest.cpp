@@ -16,6 +16,16 @@ const std::string kTableLines = "Loading war3map.wts...\n"
                                 "     0 strings found\n"
                                 "No strings to inline\n";
 
+// The lines of a map that has none of the eight rewritten members.
+const std::string kNoMembers = "     war3map.j not found inside map\n"
+                               "     war3map.w3a not found inside map\n"
+                               "     war3map.w3h not found inside map\n"
+                               "     war3map.w3i not found inside map\n"
+                               "     war3map.w3q not found inside map\n"
+                               "     war3map.w3t not found inside map\n"
+                               "     war3map.w3u not found inside map\n"
+                               "     war3mapSkin.txt not found inside map\n";
+
 std::string bytesOf(std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i)
@@ -68,16 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ExtractionCase{"OnlyTheTable",
                                    {{"war3map.wts", kNoStrings}, {"war3map.doo", "doodads"}},
                                    "Extracting files from map...\n"
-                                   "     Extracted war3map.wts (22 bytes)\n"
-                                   "     war3map.j not found inside map\n"
-                                   "     war3map.w3a not found inside map\n"
-                                   "     war3map.w3h not found inside map\n"
-                                   "     war3map.w3i not found inside map\n"
-                                   "     war3map.w3q not found inside map\n"
-                                   "     war3map.w3t not found inside map\n"
-                                   "     war3map.w3u not found inside map\n"
-                                   "     war3mapSkin.txt not found inside map\n" +
-                                       kTableLines},
+                                   "     Extracted war3map.wts (22 bytes)\n" +
+                                       kNoMembers + kTableLines},
                     ExtractionCase{"ScriptInScriptsFolder",
                                    {{"war3map.wts", kNoStrings},
                                     {"Scripts\\war3map.j", "folder script"},
@@ -197,15 +199,7 @@ TEST(ExtractionFailures, EndTheRunWithTheirMessage) {
 
     const std::string emptyTable = MakeMap(dir, "empty.w3x", {{"war3map.wts", ""}});
     expectFailure(emptyTable, {"EmptyTable", "Listenindex überschreitet das Maximum (0)",
-                               kOpening + "     Extracted war3map.wts (0 bytes)\n" +
-                                   "     war3map.j not found inside map\n"
-                                   "     war3map.w3a not found inside map\n"
-                                   "     war3map.w3h not found inside map\n"
-                                   "     war3map.w3i not found inside map\n"
-                                   "     war3map.w3q not found inside map\n"
-                                   "     war3map.w3t not found inside map\n"
-                                   "     war3map.w3u not found inside map\n"
-                                   "     war3mapSkin.txt not found inside map\n"
+                               kOpening + "     Extracted war3map.wts (0 bytes)\n" + kNoMembers +
                                    "Loading war3map.wts...\n"});
 }
 

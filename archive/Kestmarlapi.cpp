@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <set>
+#include <map>
 #include <strings.h>
 #include <vector>
 
@@ -44,11 +44,12 @@ void useNeutralLocale() {
 // The library asserts when it replaces or deletes a member whose name it has never seen (an
 // archive without a complete "(listfile)"), or one that it knows under another name (two
 // names whose hash entries share a block). Opening the member once by name registers the
-// name. False when the member is known under another name: it must then be left alone.
+// name. False when the member is known under another name or cannot be opened although it
+// is there: it must then be left alone.
 bool registerName(HANDLE mpq, const std::string& name) {
     HANDLE file = nullptr;
     if (!::SFileOpenFileEx(mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &file))
-        return true;
+        return GetLastError() == ERROR_FILE_NOT_FOUND; // absent, not merely unreadable
     char knownName[MAX_PATH] = {};
     const bool named = SFileGetFileName(file, knownName);
     ::SFileCloseFile(file);
@@ -105,21 +106,26 @@ bool blockIsSound(const TMPQBlock& block) {
 
 // The library silently drops a member whose block lies outside the archive or declares an
 // impossible size, and the member then looks absent: a run would prune the strings it refers
-// to. True when every block that the hash table names is sound and one the library can read.
+// to. It also trips over one block named by two different names when it replaces either.
+// True when every block that the hash table names is sound, has one name, and is one the
+// library can read.
 bool everyMemberReachable(HANDLE mpq) {
     std::vector<TMPQHash> hashes;
     std::vector<TMPQBlock> blocks;
     if (!readTable(mpq, SFileMpqHashTableSize, SFileMpqHashTable, hashes) ||
         !readTable(mpq, SFileMpqBlockTableSize, SFileMpqBlockTable, blocks))
         return false;
-    std::set<DWORD> named;
+    // The name of each named block, as its two name hashes; locales of one name share them.
+    std::map<DWORD, std::pair<DWORD, DWORD>> named;
     for (const TMPQHash& hash : hashes) {
         const DWORD index = hash.dwBlockIndex & BLOCK_INDEX_MASK;
         if (index >= blocks.size() || (blocks[index].dwFlags & MPQ_FILE_EXISTS) == 0)
             continue;
         if (!blockIsSound(blocks[index]))
             return false;
-        named.insert(index);
+        const auto name = std::make_pair(hash.dwName1, hash.dwName2);
+        if (!named.emplace(index, name).second && named[index] != name)
+            return false;
     }
     DWORD reachable = 0;
     if (!SFileGetFileInfo(mpq, SFileMpqNumberOfFiles, &reachable, sizeof reachable, nullptr))

@@ -4,6 +4,7 @@
 #include "archive/MpqCrypto.h"
 
 #include <StormLib.h>
+#include <bzlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -170,23 +171,61 @@ bool readWords(std::ifstream& raw, std::uint64_t position, std::span<std::uint32
                                       static_cast<std::streamsize>(words.size_bytes())));
 }
 
-// The library asserts when it decompresses a sector whose method byte says LZMA, which this
-// archive format does not have. A sector stored as long as its plain data is not compressed.
-bool sectorMethodIsSafe(std::ifstream& raw, const StoredMember& member, std::uint64_t offset,
-                        std::uint32_t storedLength, std::uint32_t plainLength, DWORD key) {
+// The library's bzip2 stage stops only at the end of the stream or at an error: on a stream
+// that ends early, or inflates past the sector, it loops for ever. True when the stream ends.
+bool bzip2StreamEnds(const char* data, std::uint32_t length, std::uint32_t plainLength) {
+    bz_stream stream{};
+    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK)
+        return false;
+    std::vector<char> plain(plainLength);
+    stream.next_in = const_cast<char*>(data);
+    stream.avail_in = length;
+    stream.next_out = plain.data();
+    stream.avail_out = plainLength;
+    int result = BZ_OK;
+    for (;;) {
+        const unsigned inputLeft = stream.avail_in;
+        const unsigned outputLeft = stream.avail_out;
+        result = BZ2_bzDecompress(&stream);
+        if (result != BZ_OK || (stream.avail_in == inputLeft && stream.avail_out == outputLeft))
+            break;
+    }
+    BZ2_bzDecompressEnd(&stream);
+    return result != BZ_OK; // the stream's end, or an error the library stops at too
+}
+
+// Reads a sector as the library decompresses it: decrypted, where the member is encrypted,
+// in whole 32-bit words.
+bool readSector(std::ifstream& raw, const StoredMember& member, std::uint64_t offset, DWORD key,
+                std::vector<char>& sector) {
+    raw.seekg(static_cast<std::streamoff>(member.position + offset));
+    if (!raw.read(sector.data(), static_cast<std::streamsize>(sector.size())))
+        return false;
+    if (member.encrypted()) {
+        std::vector<std::uint32_t> words(sector.size() / sizeof(std::uint32_t));
+        std::memcpy(words.data(), sector.data(), words.size() * sizeof(std::uint32_t));
+        DecryptWords(words, key);
+        std::memcpy(sector.data(), words.data(), words.size() * sizeof(std::uint32_t));
+    }
+    return true;
+}
+
+// A compressed sector begins with a byte naming its methods. The library asserts on LZMA,
+// which this archive format does not have, and can hang in its bzip2 stage. A sector stored
+// as long as its plain data is not compressed.
+bool sectorIsSafe(std::ifstream& raw, const StoredMember& member, std::uint64_t offset,
+                  std::uint32_t storedLength, std::uint32_t plainLength, DWORD key) {
     if ((member.flags & MPQ_FILE_COMPRESS) == 0 || storedLength >= plainLength)
         return true;
-    std::uint32_t firstWord = 0;
-    if (storedLength < sizeof firstWord) {
-        raw.seekg(static_cast<std::streamoff>(member.position + offset));
-        char method = 0;
-        return raw.get(method) && static_cast<unsigned char>(method) != MPQ_COMPRESSION_LZMA;
-    }
-    if (!readWords(raw, member.position + offset, std::span(&firstWord, 1)))
+    std::vector<char> sector(storedLength);
+    if (!readSector(raw, member, offset, key, sector))
         return false;
-    if (member.encrypted())
-        DecryptWords(std::span(&firstWord, 1), key);
-    return (firstWord & 0xFF) != MPQ_COMPRESSION_LZMA;
+    const auto methods = static_cast<unsigned char>(sector[0]);
+    if (methods == MPQ_COMPRESSION_LZMA)
+        return false;
+    if ((methods & MPQ_COMPRESSION_BZIP2) == 0)
+        return true;
+    return bzip2StreamEnds(sector.data() + 1, storedLength - 1, plainLength);
 }
 
 // The library reads a compressed member's sector offset table by the length that the table's
@@ -205,8 +244,8 @@ bool sectorsAreSafe(std::ifstream& raw, const StoredMember& member) {
         if (offsets[i + 1] <= offsets[i])
             return false; // the library refuses such a table before reading any sector
         const DWORD plainLength = std::min(member.sectorSize, member.size - i * member.sectorSize);
-        if (!sectorMethodIsSafe(raw, member, offsets[i], offsets[i + 1] - offsets[i], plainLength,
-                                member.key + i))
+        if (!sectorIsSafe(raw, member, offsets[i], offsets[i + 1] - offsets[i], plainLength,
+                          member.key + i))
             return false;
     }
     return true;
@@ -221,7 +260,7 @@ bool memberDataIsSafe(const std::string& path, HANDLE mpq, HANDLE file) {
         return false;
     std::ifstream raw(path, std::ios::binary);
     if ((member.flags & MPQ_FILE_SINGLE_UNIT) != 0)
-        return sectorMethodIsSafe(raw, member, 0, member.storedSize, member.size, member.key);
+        return sectorIsSafe(raw, member, 0, member.storedSize, member.size, member.key);
     return sectorsAreSafe(raw, member);
 }
 

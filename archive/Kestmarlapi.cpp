@@ -201,7 +201,7 @@ bool readSector(std::ifstream& raw, const StoredMember& member, std::uint64_t of
     raw.seekg(static_cast<std::streamoff>(member.position + offset));
     if (!raw.read(sector.data(), static_cast<std::streamsize>(sector.size())))
         return false;
-    if (member.encrypted()) {
+    if (member.encrypted() && sector.size() >= sizeof(std::uint32_t)) {
         std::vector<std::uint32_t> words(sector.size() / sizeof(std::uint32_t));
         std::memcpy(words.data(), sector.data(), words.size() * sizeof(std::uint32_t));
         DecryptWords(words, key);

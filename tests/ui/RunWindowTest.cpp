@@ -60,6 +60,17 @@ QStringList toLines(const std::vector<std::string>& log) {
     return lines;
 }
 
+// A map whose verbose run logs thousands of lines: 2000 strings, each inlined once.
+std::string makeLongMap(const ScratchDir& dir) {
+    std::vector<std::pair<int, std::string>> strings;
+    std::string script;
+    for (int id = 1; id <= 2000; ++id) {
+        strings.emplace_back(id, "Text " + std::to_string(id));
+        script += "call X(\"TRIGSTR_" + std::to_string(id) + "\")\r\n";
+    }
+    return MakeMap(dir, "long.w3x", {{"war3map.wts", MakeTable(strings)}, {"war3map.j", script}});
+}
+
 } // namespace
 
 class RunWindowTest : public QObject {
@@ -111,14 +122,7 @@ private Q_SLOTS:
     // the view ends scrolled to the last.
     void showsEveryLineOfALongRun() {
         ScratchDir dir;
-        std::vector<std::pair<int, std::string>> strings;
-        std::string script;
-        for (int id = 1; id <= 2000; ++id) {
-            strings.emplace_back(id, "Text " + std::to_string(id));
-            script += "call X(\"TRIGSTR_" + std::to_string(id) + "\")\r\n";
-        }
-        const std::string source =
-            MakeMap(dir, "long.w3x", {{"war3map.wts", MakeTable(strings)}, {"war3map.j", script}});
+        const std::string source = makeLongMap(dir);
         const std::string target = dir.File("target.w3x");
         WindowFixture f;
         f.Click(f.window.VerboseCheck);
@@ -143,14 +147,7 @@ private Q_SLOTS:
     // except, perhaps, the latest detail lines.
     void holdsBackOnlyDetailLines() {
         ScratchDir dir;
-        std::vector<std::pair<int, std::string>> strings;
-        std::string script;
-        for (int id = 1; id <= 2000; ++id) {
-            strings.emplace_back(id, "Text " + std::to_string(id));
-            script += "call X(\"TRIGSTR_" + std::to_string(id) + "\")\r\n";
-        }
-        const std::string source =
-            MakeMap(dir, "long.w3x", {{"war3map.wts", MakeTable(strings)}, {"war3map.j", script}});
+        const std::string source = makeLongMap(dir);
         WindowFixture f;
         f.Click(f.window.VerboseCheck);
         f.ChooseSource(ToQString(source));

@@ -364,6 +364,15 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
 bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32_t size,
                             const std::string& name, std::uint32_t flags,
                             std::uint32_t compressionType, int compressionLevel) {
+    const std::string_view bytes(static_cast<const char*>(data), size);
+    return MpqAddFileFromPieces(
+        archive, size, [&](const PieceWriter& write) { return write(bytes); }, name, flags,
+        compressionType, compressionLevel);
+}
+
+bool MpqAddFileFromPieces(ArchiveHandle archive, std::uint32_t size, const MemberPieces& pieces,
+                          const std::string& name, std::uint32_t flags,
+                          std::uint32_t compressionType, int compressionLevel) {
     // The map writer only ever asks for deflate, which the library calls zlib; the level is
     // fixed inside the library.
     (void)compressionType;
@@ -380,8 +389,17 @@ bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32
     }
     HANDLE file = nullptr;
     bool ok = SFileCreateFile(archive->mpq, name.c_str(), 0, size, LANG_NEUTRAL, fileFlags, &file);
-    if (ok && size > 0)
-        ok = SFileWriteFile(file, data, size, MPQ_COMPRESSION_ZLIB);
+    std::uint64_t written = 0;
+    const auto write = [&](std::string_view piece) {
+        if (piece.empty())
+            return true;
+        written += piece.size();
+        return written <= size &&
+               SFileWriteFile(file, piece.data(), static_cast<DWORD>(piece.size()),
+                              MPQ_COMPRESSION_ZLIB);
+    };
+    if (ok)
+        ok = pieces(write) && written == size;
     if (file != nullptr)
         ok = SFileFinishFile(file) && ok;
     if (!ok)

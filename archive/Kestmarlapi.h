@@ -8,6 +8,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace parlune::Kestmarlapi {
 
@@ -64,6 +65,16 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
 bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32_t size,
                             const std::string& name, std::uint32_t flags,
                             std::uint32_t compressionType, int compressionLevel);
+
+// Hands a member's bytes to write, front to back, and returns false as soon as write does.
+using PieceWriter = std::function<bool(std::string_view piece)>;
+using MemberPieces = std::function<bool(const PieceWriter& write)>;
+
+// As MpqAddFileFromBufferEx, for a member of size bytes that pieces hands over in order. False
+// as well when the pieces do not add up to size.
+bool MpqAddFileFromPieces(ArchiveHandle archive, std::uint32_t size, const MemberPieces& pieces,
+                          const std::string& name, std::uint32_t flags,
+                          std::uint32_t compressionType, int compressionLevel);
 
 // Deletes the member. True when a member was deleted; for "(attributes)", when the archive
 // had one as it was opened (it is removed by MpqOpenArchiveForUpdate).

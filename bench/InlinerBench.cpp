@@ -162,10 +162,10 @@ Workload makeWorkload(int divisor) {
     workload.tableBytes = parser.StringTableData.size();
     workload.state.StringTableData = std::move(parser.StringTableData);
     workload.state.Entries = std::move(parser.Entries);
-    workload.state.MapFiles[0] = {generator.script(), true};
+    workload.state.MapFiles[0] = {generator.script(), true, {}};
     for (const auto& [name, share] : kObjectMembers)
-        slotNamed(workload.state, name) = {generator.objectData(generator.objectMarkerShare(share)),
-                                           true};
+        slotNamed(workload.state,
+                  name) = {generator.objectData(generator.objectMarkerShare(share)), true, {}};
     for (const parlune::MapFileSlot& slot : workload.state.MapFiles)
         workload.memberBytes += slot.Data.size();
     for (const parlune::MapFileSlot& slot : workload.state.ScannedFiles)

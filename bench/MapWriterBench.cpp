@@ -8,6 +8,7 @@
 #include "archive/ArchiveBuilder.h"
 #include "archive/Kestmarlapi.h"
 #include "processing/MapProcessor.h"
+#include "tests/support/TestSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -104,7 +105,9 @@ public:
         // own update.
         if (text == "Writing new map file...") {
             writtenTable = StringTableData;
-            writtenFiles = MapFiles;
+            for (std::size_t i = 0; i < parlune::kMapFileCount; ++i)
+                writtenFiles[i] = {
+                    parlune::test::InlinedData(MapFiles[i], InlinedTexts), MapFiles[i].Present, {}};
         }
     }
     void EnableRunControls(bool) override {}

@@ -9,6 +9,7 @@
 #include "processing/Inliner.h"
 #include "processing/ProcessingError.h"
 #include "tests/support/LiteralInliner.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstdlib>
 #include <string_view>
@@ -30,7 +31,7 @@ std::vector<std::string_view> splitParts(std::string_view input) {
 
 void fillSlots(auto& slots, const std::vector<std::string_view>& parts, std::size_t first) {
     for (std::size_t i = 0; i < slots.size() && first + i < parts.size(); ++i)
-        slots[i] = {std::string(parts[first + i]), true};
+        slots[i] = {std::string(parts[first + i]), true, {}};
 }
 
 bool sameEntries(const parlune::RunState& a, const parlune::RunState& b) {
@@ -58,7 +59,8 @@ void checkAgainstLiteral(const parlune::RunState& input, parlune::fuzz::QuietPro
     if (realFailed)
         return;
     for (std::size_t i = 0; i < real.MapFiles.size(); ++i) {
-        if (real.MapFiles[i].Data != literal.MapFiles[i].Data)
+        if (parlune::test::InlinedData(real.MapFiles[i], real.InlinedTexts) !=
+            literal.MapFiles[i].Data)
             std::abort();
     }
     if (!sameEntries(real, literal))
@@ -73,7 +75,7 @@ void checkInvariants(const parlune::RunState& input, const parlune::RunState& ou
     for (std::size_t i = 0; i < output.MapFiles.size(); ++i) {
         const std::string& before = input.MapFiles[i].Data;
         if (before.find(parlune::kReferenceMarker) == std::string::npos &&
-            output.MapFiles[i].Data != before)
+            parlune::test::InlinedData(output.MapFiles[i], output.InlinedTexts) != before)
             std::abort();
         parlune::KeepReferencedStrings(before, named);
     }

@@ -1,11 +1,11 @@
 // The reference inliner: replaces the markers in the rewritten members by the strings'
 // texts and prunes the table down to the strings that references left in place still need.
 //
-// Each member is searched once for its markers; then every marker's string is looked up in an
-// index built once per inlining, and the member is rewritten in its own buffer, each stretch
-// of bytes moved once. Continuing the search in the old bytes right after each marker is what
-// an edit continuing right after the inserted text does, so inserted text is never searched
-// again.
+// Each member is searched once, front to back; every marker's string is looked up in an index
+// built once per inlining, and a replaced marker is recorded rather than edited, so no member
+// is ever copied or moved. Continuing the search in the old bytes right after each marker is
+// what an edit continuing right after the inserted text does, so inserted text is never
+// searched again.
 
 #include "processing/Inliner.h"
 
@@ -13,9 +13,9 @@
 #include "processing/ProcessingError.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <limits>
+#include <optional>
 
 namespace parlune {
 
@@ -31,13 +31,6 @@ bool isDigit(char c) {
 
 bool isLineEndAt(std::string_view text, std::size_t i) {
     return text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
-}
-
-bool needsEscaping(std::string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i)
-        if (line[i] == '\\' || line[i] == '"' || isLineEndAt(line, i))
-            return true;
-    return false;
 }
 
 void appendEscaped(std::string& out, std::string_view line) {
@@ -58,6 +51,13 @@ void appendEscaped(std::string& out, std::string_view line) {
     out.append(line.substr(start));
 }
 
+std::size_t joinedLength(const LineList& lines) {
+    std::size_t length = lines.empty() ? 0 : kLineEnd.size() * (lines.size() - 1);
+    for (const std::string& line : lines)
+        length += line.size();
+    return length;
+}
+
 void appendJoined(std::string& out, const LineList& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0)
@@ -74,133 +74,78 @@ void appendScriptText(std::string& out, const LineList& lines) {
     }
 }
 
-// A text made for a string, as its place among the texts of the index.
-struct TextSpan {
-    bool made = false;
-    std::size_t offset = 0;
-    std::size_t length = 0;
-};
-
 struct MemberRules {
     bool script;
     bool skin;
 };
 
-// A reference in a member: where its marker stands in the old member, the string it names
-// (none when the table has no string of that number) and the text that replaces it.
-struct Reference {
-    std::size_t offset;
-    std::size_t markerLength;
+// A reference in a member: where its marker stands and the number it names.
+struct FoundReference {
+    std::uint32_t offset;
+    std::uint32_t length;
     std::int32_t number;
-    const IndexedString* string;
-    std::string_view text;
-
-    std::ptrdiff_t growth() const {
-        return static_cast<std::ptrdiff_t>(text.size()) - static_cast<std::ptrdiff_t>(markerLength);
-    }
+    std::uint32_t place;
 };
 
-// One member's references in order (once planned, only those that are replaced), the member's
-// size after the replacements, and the failure that stopped the search, if any.
-struct MemberPlan {
-    std::vector<Reference> references;
-    std::size_t newSize = 0;
+// A member's references in order, up to the first marker without a number, and the failure
+// such a marker raised.
+struct FoundReferences {
+    std::vector<FoundReference> references;
     std::exception_ptr failure;
 };
 
-std::string_view replacementText(const IndexedString& string, MemberRules rules) {
-    return rules.script ? string.script : string.plain;
-}
-
-// Too long a text crashes the game, and the skin file takes one line per value.
-bool staysInPlace(const IndexedString& string, MemberRules rules) {
-    return replacementText(string, rules).size() >= kInlineLimit ||
-           (rules.skin && string.entry->Lines.size() >= 2);
-}
-
-// Finds the markers and reads their numbers, stopping at the first that has none.
-MemberPlan findMarkers(std::string_view data) {
-    MemberPlan plan;
-    std::size_t at = data.find(kReferenceMarker);
-    while (at != std::string_view::npos) {
+// Searches the whole member before any string is looked up: the look-ups then run in a loop of
+// their own, where they do not wait for each other.
+FoundReferences findReferences(std::string_view data) {
+    FoundReferences found;
+    for (std::size_t at = data.find(kReferenceMarker); at != std::string_view::npos;) {
         const std::string_view digits = DigitsAfterMarker(data, at);
         std::int32_t number = 0;
         try {
             number = StrToInt(digits);
         } catch (const ProcessingError&) {
-            plan.failure = std::current_exception();
+            found.failure = std::current_exception();
             break;
         }
-        const std::size_t markerLength = kReferenceMarker.size() + digits.size();
-        plan.references.push_back({at, markerLength, number, nullptr, {}});
-        at = data.find(kReferenceMarker, at + markerLength);
+        const std::size_t length = kReferenceMarker.size() + digits.size();
+        found.references.push_back({static_cast<std::uint32_t>(at),
+                                    static_cast<std::uint32_t>(length), number,
+                                    StringIndex::kNotFound});
+        at = data.find(kReferenceMarker, at + length);
     }
-    return plan;
+    return found;
 }
 
-// Looks up every marker's string and keeps only the references that are replaced. The
-// look-ups run in a loop of their own, where they do not wait for each other.
-MemberPlan planMember(std::string_view data, MemberRules rules, const StringIndex& index,
-                      RetainedIds& retained) {
-    MemberPlan plan = findMarkers(data);
-    plan.newSize = data.size();
-    std::size_t kept = 0;
-    for (Reference& reference : plan.references) {
-        reference.string = index.Find(reference.number);
-        if (reference.string && staysInPlace(*reference.string, rules)) {
-            retained.insert(reference.number);
-            continue;
-        }
-        if (reference.string)
-            reference.text = replacementText(*reference.string, rules);
-        plan.newSize = plan.newSize - reference.markerLength + reference.text.size();
-        plan.references[kept++] = reference;
-    }
-    plan.references.resize(kept);
-    return plan;
+// The text that replaces a reference to the string at place, nothing for a string the table
+// lacks; or no text at all when the reference stays: too long a text crashes the game, and the
+// skin file takes one line per value.
+std::optional<TextSpan> replacementText(std::uint32_t place, MemberRules rules,
+                                        const StringIndex& index) {
+    if (place == StringIndex::kNotFound)
+        return TextSpan{};
+    if (rules.skin && index.Entry(place).Lines.size() >= 2)
+        return std::nullopt;
+    const TextSpan text = index.Text(place, rules.script);
+    if (text.length >= kInlineLimit)
+        return std::nullopt;
+    return text;
 }
 
-// Rewrites the member in its own buffer. The bytes after each reference move by the sum of
-// the growths so far; stretches that move towards the front are placed front to back and
-// those that move towards the back are placed back to front, so every stretch is moved before
-// anything is written over it.
-void applyInPlace(std::string& data, const MemberPlan& plan) {
-    const std::vector<Reference>& references = plan.references;
-    const std::size_t oldSize = data.size();
-    if (plan.newSize > oldSize)
-        data.resize(plan.newSize);
-    char* const bytes = data.data();
-    const auto place = [&](std::size_t k, std::ptrdiff_t shift) {
-        const Reference& reference = references[k];
-        const std::size_t from = reference.offset + reference.markerLength;
-        const std::size_t to = k + 1 < references.size() ? references[k + 1].offset : oldSize;
-        char* const moved = bytes + from + shift;
-        std::memmove(moved, bytes + from, to - from);
-        if (!reference.text.empty())
-            std::memcpy(moved - reference.text.size(), reference.text.data(),
-                        reference.text.size());
-    };
-    std::ptrdiff_t shift = 0;
-    for (std::size_t k = 0; k < references.size(); ++k) {
-        shift += references[k].growth();
-        if (shift <= 0)
-            place(k, shift);
-    }
-    for (std::size_t k = references.size(); k-- > 0;) {
-        if (shift > 0)
-            place(k, shift);
-        shift -= references[k].growth();
-    }
-    if (plan.newSize < oldSize)
-        data.resize(plan.newSize);
+// Members and the table are capped well below 4 GiB on extraction; this guards the 32-bit
+// offsets of the replacements against members made some other way.
+void checkOffsetsFit(std::string_view name, std::size_t size) {
+    if (size > std::numeric_limits<std::uint32_t>::max())
+        throw ProcessingError(std::string(name) + " is too large (" + std::to_string(size) +
+                              " bytes)!");
 }
 
-std::string inlinedLine(const Reference& reference, std::string_view name) {
+std::string inlinedLine(const FoundReference& reference, const StringIndex& index,
+                        std::string_view name) {
     const std::string number = std::to_string(reference.number);
     const std::string member(name);
-    if (!reference.string)
+    if (reference.place == StringIndex::kNotFound)
         return "          Removed reference to non-existant string " + number + " in " + member;
-    const std::size_t lineCount = reference.string->entry->Lines.size();
+    const std::size_t lineCount = index.Entry(reference.place).Lines.size();
     if (lineCount >= 2)
         return "          Inlined string " + number + " with " + std::to_string(lineCount) +
                " lines into " + member;
@@ -208,35 +153,37 @@ std::string inlinedLine(const Reference& reference, std::string_view name) {
 }
 
 void releaseSlot(MapFileSlot& slot) {
-    std::string().swap(slot.Data);
-    slot.Present = false;
+    slot = MapFileSlot();
 }
 
 } // namespace
 
-StringIndex::StringIndex(const std::vector<TWTSEntry>& entries) {
+StringIndex::StringIndex(const std::vector<TWTSEntry>& tableEntries, std::string& textStore)
+    : texts(textStore) {
     std::size_t capacity = 16;
     unsigned bits = 4;
-    while (capacity < 2 * entries.size()) {
+    while (capacity < 2 * tableEntries.size()) {
         capacity *= 2;
         ++bits;
     }
     slots.assign(capacity, Slot{0, 0});
     shift = 32 - bits;
-    strings.reserve(entries.size());
-    for (const TWTSEntry& entry : entries) {
+    entries.reserve(tableEntries.size());
+    for (const TWTSEntry& entry : tableEntries) {
         Slot& slot = slots[slotOf(entry.Id)];
         if (slot.position != 0)
             continue;
-        strings.push_back({entry.Id, &entry, {}, {}});
-        slot = {entry.Id, static_cast<std::uint32_t>(strings.size())};
+        entries.push_back(&entry);
+        slot = {entry.Id, static_cast<std::uint32_t>(entries.size())};
     }
-    makeTexts();
+    plainTexts.resize(entries.size());
+    scriptTexts.resize(entries.size());
+    requests.resize(entries.size());
 }
 
-const IndexedString* StringIndex::Find(std::int32_t id) const {
+std::uint32_t StringIndex::Find(std::int32_t id) const {
     const std::uint32_t position = slots[slotOf(id)].position;
-    return position == 0 ? nullptr : &strings[position - 1];
+    return position == 0 ? kNotFound : position - 1;
 }
 
 std::size_t StringIndex::slotOf(std::int32_t id) const {
@@ -247,38 +194,42 @@ std::size_t StringIndex::slotOf(std::int32_t id) const {
     return slot;
 }
 
-// A single line serves as it stands; joined and escaped texts are made once, here. Their
-// views are taken when all are made, as the texts may move while they grow.
-void StringIndex::makeTexts() {
-    const auto make = [&](const auto& append) {
-        const std::size_t offset = texts.size();
-        append();
-        return TextSpan{true, offset, texts.size() - offset};
-    };
-    std::vector<std::pair<TextSpan, TextSpan>> spans;
-    spans.reserve(strings.size());
-    for (const IndexedString& string : strings) {
-        const LineList& lines = string.entry->Lines;
-        TextSpan plain;
-        TextSpan script;
-        if (lines.size() >= 2)
-            plain = make([&] { appendJoined(texts, lines); });
-        if (lines.size() >= 2 || std::any_of(lines.begin(), lines.end(), needsEscaping))
-            script = make([&] { appendScriptText(texts, lines); });
-        spans.emplace_back(plain, script);
+void StringIndex::Request(std::uint32_t place, bool script) {
+    requests[place] |= script ? kScriptRequested : kPlainRequested;
+}
+
+void StringIndex::MakeRequestedTexts() {
+    for (std::size_t place = 0; place < entries.size(); ++place) {
+        const std::uint8_t requested = requests[place];
+        if (requested == 0)
+            continue;
+        requests[place] = 0;
+        if ((requested & kPlainRequested) && !plainTexts[place].made)
+            plainTexts[place] = makeText(*entries[place], false);
+        if ((requested & kScriptRequested) && !scriptTexts[place].made)
+            scriptTexts[place] = makeText(*entries[place], true);
     }
-    const auto view = [&](TextSpan span) {
-        return std::string_view(texts).substr(span.offset, span.length);
-    };
-    for (std::size_t i = 0; i < strings.size(); ++i) {
-        IndexedString& string = strings[i];
-        const LineList& lines = string.entry->Lines;
-        if (spans[i].first.made)
-            string.plain = view(spans[i].first);
-        else if (lines.size() == 1)
-            string.plain = lines.front();
-        string.script = spans[i].second.made ? view(spans[i].second) : string.plain;
-    }
+}
+
+TextSpan StringIndex::Text(std::uint32_t place, bool script) const {
+    return script ? scriptTexts[place] : plainTexts[place];
+}
+
+TextSpan StringIndex::makeText(const TWTSEntry& entry, bool script) {
+    const std::size_t offset = texts.size();
+    if (joinedLength(entry.Lines) >= kInlineLimit) // escaping only ever adds bytes
+        return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(kInlineLimit), true};
+    if (script)
+        appendScriptText(texts, entry.Lines);
+    else
+        appendJoined(texts, entry.Lines);
+    const std::size_t length = texts.size() - offset;
+    // A text that is never inserted is not kept; its length only needs to tell that.
+    if (length >= kInlineLimit)
+        texts.resize(offset);
+    checkOffsetsFit(kStringTableName, texts.size());
+    return {static_cast<std::uint32_t>(offset),
+            static_cast<std::uint32_t>(std::min(length, kInlineLimit)), true};
 }
 
 std::string_view DigitsAfterMarker(std::string_view data, std::size_t markerStart) {
@@ -319,11 +270,11 @@ void MapProcessor::InlineStrings() {
     Log("Inlining trigger strings...");
     const std::size_t countBefore = Entries.size();
     RetainedIds retained;
+    InlinedTexts.clear();
     {
-        const StringIndex index(Entries);
+        StringIndex index(Entries, InlinedTexts);
         for (std::size_t i = 0; i < kMapFileCount; ++i)
-            InlineIntoFile(kMapFileNames[i], MapFiles[i].Present, MapFiles[i].Data, index,
-                           retained);
+            InlineIntoFile(kMapFileNames[i], MapFiles[i], index, retained);
     }
     keepScannedReferences(retained);
     Log("Removing inlined strings from war3map.wts...");
@@ -332,25 +283,40 @@ void MapProcessor::InlineStrings() {
         std::to_string(Entries.size()) + " strings retained)");
 }
 
-void MapProcessor::InlineIntoFile(std::string_view name, bool present, std::string& data,
-                                  const StringIndex& index, RetainedIds& retained) {
-    if (!present)
+void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
+                                  RetainedIds& retained) {
+    slot.Replacements.clear();
+    if (!slot.Present)
         return;
-    if (data.find(kReferenceMarker) == std::string::npos) {
+    const std::string_view data = slot.Data;
+    if (data.find(kReferenceMarker) == std::string_view::npos) {
         Log("     No strings to inline into " + std::string(name));
         return;
     }
+    checkOffsetsFit(name, data.size());
     const MemberRules rules{name == kScriptName, name == kSkinName};
-    const MemberPlan plan = planMember(data, rules, index, retained);
-    if (!plan.references.empty())
-        applyInPlace(data, plan);
-    if (Verbose())
-        for (const Reference& reference : plan.references)
-            Log(inlinedLine(reference, name));
+    FoundReferences found = findReferences(data);
+    for (FoundReference& reference : found.references) {
+        reference.place = index.Find(reference.number);
+        if (reference.place != StringIndex::kNotFound)
+            index.Request(reference.place, rules.script);
+    }
+    index.MakeRequestedTexts();
+    slot.Replacements.reserve(found.references.size());
+    for (const FoundReference& reference : found.references) {
+        if (const auto text = replacementText(reference.place, rules, index)) {
+            slot.Replacements.push_back(
+                {reference.offset, reference.length, text->offset, text->length});
+            if (Verbose())
+                Log(inlinedLine(reference, index, name));
+        } else {
+            retained.insert(reference.number);
+        }
+    }
     // A bad marker ends the run after the references before it were replaced and reported.
-    if (plan.failure)
-        std::rethrow_exception(plan.failure);
-    Log("     " + std::to_string(plan.references.size()) + " strings inlined into " +
+    if (found.failure)
+        std::rethrow_exception(found.failure);
+    Log("     " + std::to_string(slot.Replacements.size()) + " strings inlined into " +
         std::string(name));
 }
 

@@ -26,44 +26,62 @@ inline constexpr std::size_t kInlineLimit = 1024;
 // exactly the strings whose numbers are in here.
 using RetainedIds = std::unordered_set<std::int32_t>;
 
-// The first entry of a string number with the two texts that can replace a reference to it:
-// plain, its lines joined by CR LF; and for the map script, escaped to stand inside a string
-// literal (backslashes doubled, double quotes preceded by a backslash, every CR LF written as
-// the four characters \r\n).
-struct IndexedString {
-    std::int32_t id = 0;
-    const TWTSEntry* entry = nullptr;
-    std::string_view plain;
-    std::string_view script;
+// Where a text made for a string stands among the run's inlined texts. A text of kInlineLimit
+// bytes or more is never inserted, so only its length is kept, as kInlineLimit.
+struct TextSpan {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    bool made = false;
 };
 
-// Finds the first entry of each string number, as a scan from the front of the list would.
-// The entries must stay unchanged while the index is in use.
+// Finds the first entry of each string number, as a scan from the front of the list would,
+// and makes the two texts that can replace a reference to a string: plain, its lines joined
+// by CR LF; and for the map script, escaped to stand inside a string literal (backslashes
+// doubled, double quotes preceded by a backslash, every CR LF written as the four characters
+// \r\n). A text is made only once a reference asks for it, and the texts asked for are made
+// in the order of the table, which reads the entries front to back.
+//
+// The entries must stay unchanged while the index is in use; the texts are appended to the
+// string given, which must outlive the replacements that point into it.
 class StringIndex {
 public:
-    explicit StringIndex(const std::vector<TWTSEntry>& entries);
+    static constexpr std::uint32_t kNotFound = 0xFFFFFFFF;
+
+    StringIndex(const std::vector<TWTSEntry>& entries, std::string& textStore);
     StringIndex(const StringIndex&) = delete;
     StringIndex& operator=(const StringIndex&) = delete;
 
-    // The first entry with this number, or nothing when the table has none.
-    const IndexedString* Find(std::int32_t id) const;
+    // The place of the first entry with this number, or kNotFound.
+    std::uint32_t Find(std::int32_t id) const;
+    const TWTSEntry& Entry(std::uint32_t place) const { return *entries[place]; }
+
+    // Asks for the script's or the other members' text of the string at place.
+    void Request(std::uint32_t place, bool script);
+    // Makes every text asked for since the last call that is not made yet.
+    void MakeRequestedTexts();
+    // A text asked for before the last MakeRequestedTexts.
+    TextSpan Text(std::uint32_t place, bool script) const;
 
 private:
-    // Open addressing with linear probing; position is one more than the place in strings,
+    // Open addressing with linear probing; position is one more than the place in entries,
     // or 0 for an empty slot.
     struct Slot {
         std::int32_t id;
         std::uint32_t position;
     };
+    static constexpr std::uint8_t kPlainRequested = 1;
+    static constexpr std::uint8_t kScriptRequested = 2;
 
     std::size_t slotOf(std::int32_t id) const;
-    void makeTexts();
+    TextSpan makeText(const TWTSEntry& entry, bool script);
 
-    std::vector<IndexedString> strings;
+    std::vector<const TWTSEntry*> entries;
+    std::vector<TextSpan> plainTexts;
+    std::vector<TextSpan> scriptTexts;
+    std::vector<std::uint8_t> requests;
     std::vector<Slot> slots;
     unsigned shift = 0;
-    // The joined and escaped texts, one after another.
-    std::string texts;
+    std::string& texts;
 };
 
 // The digits right after a reference marker at offset markerStart: the run of decimal digit

@@ -45,7 +45,8 @@ public:
     void ParseStringTable();
     // Replaces the references in the eight rewritten members by the strings' texts where that
     // is allowed, then removes from Entries every string that no reference left in place
-    // needs, in any member the map has.
+    // needs, in any member the map has. The replacements are recorded in the members' slots,
+    // their texts in InlinedTexts; the map writer makes them.
     void InlineStrings();
     // Replaces StringTableData with the serialised Entries (empty when there are none).
     void WriteStringTable();
@@ -57,15 +58,15 @@ public:
 private:
     void runPhases();
     void extractFiles();
-    // Rewrites one member and adds the numbers of the references it keeps to retained.
-    void InlineIntoFile(std::string_view name, bool present, std::string& data,
-                        const StringIndex& index, RetainedIds& retained);
+    // Records the replacements of one member's references and adds the numbers of the
+    // references it keeps to retained.
+    void InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
+                        RetainedIds& retained);
     // Takes the numbers the members that are never rewritten refer to, then releases them.
     void keepScannedReferences(RetainedIds& retained);
     void pruneEntries(const RetainedIds& retained);
-    // Stores a present member in the open new map and releases its buffer.
-    void AddToMap(Kestmarlapi::ArchiveHandle archive, const std::string& name, std::string& data,
-                  bool present);
+    // Stores a present member, its replacements made, in the open new map and releases it.
+    void AddToMap(Kestmarlapi::ArchiveHandle archive, const std::string& name, MapFileSlot& slot);
     void compactMap(Kestmarlapi::ArchiveHandle archive);
 };
 

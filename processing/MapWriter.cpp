@@ -1,5 +1,6 @@
 // Writing the new map: the last phase of a run.
 
+#include "processing/InlinedMember.h"
 #include "processing/MapProcessor.h"
 #include "processing/NewMapFile.h"
 #include "processing/ProcessingError.h"
@@ -71,14 +72,15 @@ void MapProcessor::WriteMap() {
 
     UpdatedArchive archive(newMap.Path());
     if (!StringTableData.empty()) {
-        AddToMap(archive.get(), std::string(kStringTableName), StringTableData, true);
+        MapFileSlot table{std::move(StringTableData), true, {}};
+        AddToMap(archive.get(), std::string(kStringTableName), table);
     } else {
         api::MpqDeleteFile(archive.get(), std::string(kStringTableName));
         Log("     Removed war3map.wts");
     }
     for (std::size_t i = 0; i < kMapFileCount; ++i)
-        AddToMap(archive.get(), std::string(kMapFileNames[i]), MapFiles[i].Data,
-                 MapFiles[i].Present);
+        AddToMap(archive.get(), std::string(kMapFileNames[i]), MapFiles[i]);
+    std::string().swap(InlinedTexts);
     if (api::MpqDeleteFile(archive.get(), kAttributesName))
         Log("     Removed attributes file");
     if (!NoCompact())
@@ -89,22 +91,28 @@ void MapProcessor::WriteMap() {
     Log("Everything done.");
 }
 
-void MapProcessor::AddToMap(api::ArchiveHandle archive, const std::string& name, std::string& data,
-                            bool present) {
-    if (!present)
+void MapProcessor::AddToMap(api::ArchiveHandle archive, const std::string& name,
+                            MapFileSlot& slot) {
+    if (!slot.Present)
         return;
     std::string memberName = name;
     if (ScriptInScriptsFolder && name == kScriptName) {
         memberName = kScriptInFolderName;
         api::MpqDeleteFile(archive, memberName);
     }
-    if (data.size() > std::numeric_limits<std::uint32_t>::max() ||
-        !api::MpqAddFileFromBufferEx(archive, data.data(), static_cast<std::uint32_t>(data.size()),
-                                     memberName, kAddFlags, api::kCompressionDeflate,
-                                     kCompressionLevel))
+    // The member goes to the library piece by piece, so that it never needs a buffer of its
+    // own with the replacements made.
+    const std::uint64_t size = InlinedSize(slot);
+    const auto pieces = [&](const api::PieceWriter& write) {
+        return ForEachPiece(slot, InlinedTexts, write);
+    };
+    if (size > std::numeric_limits<std::uint32_t>::max() ||
+        !api::MpqAddFileFromPieces(archive, static_cast<std::uint32_t>(size), pieces, memberName,
+                                   kAddFlags, api::kCompressionDeflate, kCompressionLevel))
         throw ProcessingError("Error adding " + memberName + " to map!");
-    Log("     Added " + memberName + " (" + std::to_string(data.size()) + " bytes)");
-    std::string().swap(data);
+    Log("     Added " + memberName + " (" + std::to_string(size) + " bytes)");
+    std::string().swap(slot.Data);
+    std::vector<Replacement>().swap(slot.Replacements);
 }
 
 void MapProcessor::compactMap(api::ArchiveHandle archive) {

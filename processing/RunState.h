@@ -3,16 +3,30 @@
 #include "processing/TWTSEntry.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace parlune {
 
-// One member the run rewrites. A slot whose Present flag is false is never read.
+// A reference the inliner replaced: the Length bytes at Offset in the member as extracted
+// give way to the TextLength bytes at TextOffset in the run's InlinedTexts. Members and the
+// table are at most 256 MiB, so 32 bits hold every offset.
+struct Replacement {
+    std::uint32_t Offset = 0;
+    std::uint32_t Length = 0;
+    std::uint32_t TextOffset = 0;
+    std::uint32_t TextLength = 0;
+};
+
+// One member of the map. A slot whose Present flag is false is never read. The inliner keeps
+// Data as extracted and records its replacements, front to back, so that a large script is
+// never copied; the member's new bytes are Data with the replacements made.
 struct MapFileSlot {
     std::string Data;
     bool Present = false;
+    std::vector<Replacement> Replacements;
 };
 
 inline constexpr std::size_t kMapFileCount = 8;
@@ -49,6 +63,8 @@ struct RunState {
     bool ScriptInScriptsFolder = false;
     LineList StringTableLines;
     std::vector<TWTSEntry> Entries;
+    // The texts the replacements insert, each text once.
+    std::string InlinedTexts;
 };
 
 } // namespace parlune

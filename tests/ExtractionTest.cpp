@@ -173,8 +173,9 @@ void expectFailure(const std::string& path, const FailureCase& expected) {
     EXPECT_EQ(run.RunCatching(), expected.message) << expected.name;
     EXPECT_EQ(run.Transcript(), expected.transcript) << expected.name;
     EXPECT_EQ(run.controlSwitches, (std::vector<bool>{false, true})) << expected.name;
-    if (std::filesystem::exists(path))
+    if (std::filesystem::exists(path)) {
         EXPECT_EQ(ReadFileBytes(path), before) << expected.name;
+    }
     EXPECT_FALSE(std::filesystem::exists(run.TargetPath)) << expected.name;
 }
 

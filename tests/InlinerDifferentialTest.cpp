@@ -54,18 +54,21 @@ std::vector<std::pair<std::int32_t, LineList>> entriesOf(const RunState& state) 
 }
 
 template <std::size_t N>
-std::vector<std::pair<bool, std::string>> slotsOf(const std::array<MapFileSlot, N>& slots) {
+std::vector<std::pair<bool, std::string>> slotsOf(const std::array<MapFileSlot, N>& slots,
+                                                  std::string_view texts) {
     std::vector<std::pair<bool, std::string>> contents;
     for (const MapFileSlot& slot : slots)
-        contents.emplace_back(slot.Present, slot.Data);
+        contents.emplace_back(slot.Present, InlinedData(slot, texts));
     return contents;
 }
 
 void expectSameOutcome(const Outcome& real, const Outcome& literal) {
     EXPECT_EQ(real.failure, literal.failure);
     EXPECT_EQ(real.log, literal.log);
-    EXPECT_EQ(slotsOf(real.state.MapFiles), slotsOf(literal.state.MapFiles));
-    EXPECT_EQ(slotsOf(real.state.ScannedFiles), slotsOf(literal.state.ScannedFiles));
+    EXPECT_EQ(slotsOf(real.state.MapFiles, real.state.InlinedTexts),
+              slotsOf(literal.state.MapFiles, literal.state.InlinedTexts));
+    EXPECT_EQ(slotsOf(real.state.ScannedFiles, real.state.InlinedTexts),
+              slotsOf(literal.state.ScannedFiles, literal.state.InlinedTexts));
     EXPECT_EQ(entriesOf(real.state), entriesOf(literal.state));
 }
 
@@ -244,7 +247,7 @@ bool anyLineHas(const std::vector<std::string>& log, std::string_view text) {
 
 bool anyMemberHas(const RunState& state, std::string_view text) {
     return std::any_of(state.MapFiles.begin(), state.MapFiles.end(), [&](const MapFileSlot& slot) {
-        return slot.Data.find(text) != std::string::npos;
+        return InlinedData(slot, state.InlinedTexts).find(text) != std::string::npos;
     });
 }
 

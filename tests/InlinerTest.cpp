@@ -34,7 +34,8 @@ std::vector<Member> presentMembers(const RunState& state) {
     std::vector<Member> members;
     for (std::size_t i = 0; i < kMapFileCount; ++i)
         if (state.MapFiles[i].Present)
-            members.push_back({std::string(kMapFileNames[i]), state.MapFiles[i].Data});
+            members.push_back({std::string(kMapFileNames[i]),
+                               InlinedData(state.MapFiles[i], state.InlinedTexts)});
     return members;
 }
 
@@ -361,30 +362,61 @@ TEST(StringIndexLookUp, FindsTheFirstEntryOfEveryNumber) {
         entries.push_back({id, {"later " + std::to_string(id)}});
     entries.push_back({2147483647, {"Say \"hi\"", "C:\\maps"}});
     entries.push_back({-2147483647 - 1, {}});
-    const StringIndex index(entries);
+    std::string texts;
+    StringIndex index(entries, texts);
     for (std::int32_t id = -3000; id < 150000; id += 3) {
-        const IndexedString* found = index.Find(id);
-        ASSERT_NE(found, nullptr) << id;
-        EXPECT_EQ(found->plain, "first " + std::to_string(id));
-        EXPECT_EQ(found->script, found->plain);
-        EXPECT_EQ(index.Find(id + 1), nullptr) << id + 1;
+        const std::uint32_t place = index.Find(id);
+        ASSERT_NE(place, StringIndex::kNotFound) << id;
+        EXPECT_EQ(index.Entry(place).Lines, LineList{"first " + std::to_string(id)});
+        EXPECT_EQ(index.Find(id + 1), StringIndex::kNotFound) << id + 1;
     }
-    const IndexedString* twoLines = index.Find(2147483647);
-    ASSERT_NE(twoLines, nullptr);
-    EXPECT_EQ(twoLines->plain, "Say \"hi\"\r\nC:\\maps");
-    EXPECT_EQ(twoLines->script, "Say \\\"hi\\\"\\r\\nC:\\\\maps");
-    const IndexedString* empty = index.Find(-2147483647 - 1);
-    ASSERT_NE(empty, nullptr);
-    EXPECT_EQ(empty->entry, &entries.back());
-    EXPECT_EQ(empty->plain, "");
-    EXPECT_EQ(empty->script, "");
+    const std::uint32_t empty = index.Find(-2147483647 - 1);
+    ASSERT_NE(empty, StringIndex::kNotFound);
+    EXPECT_EQ(&index.Entry(empty), &entries.back());
+}
+
+// Texts are made when asked for, each once; a text too long to be inserted is not kept.
+TEST(StringIndexTexts, MakesEachRequestedTextOnce) {
+    const std::vector<TWTSEntry> entries = {{1, {"a \"b\""}},
+                                            {2, {std::string(1030, 'x')}},
+                                            {3, {std::string(1020, 'y') + "\"\""}},
+                                            {4, {"Say \"hi\"", "C:\\maps"}},
+                                            {5, {}},
+                                            {1, {"later"}}};
+    std::string texts;
+    StringIndex index(entries, texts);
+    const auto text = [&](std::int32_t id, bool script) {
+        const TextSpan span = index.Text(index.Find(id), script);
+        EXPECT_TRUE(span.made);
+        return span.length >= kInlineLimit ? "(too long)" : texts.substr(span.offset, span.length);
+    };
+    for (std::int32_t id = 1; id <= 5; ++id) {
+        index.Request(index.Find(id), false);
+        index.Request(index.Find(id), true);
+    }
+    index.MakeRequestedTexts();
+    EXPECT_EQ(text(1, false), "a \"b\"");
+    EXPECT_EQ(text(1, true), "a \\\"b\\\"");
+    EXPECT_EQ(text(2, false), "(too long)");
+    EXPECT_EQ(text(3, false), std::string(1020, 'y') + "\"\"");
+    EXPECT_EQ(text(3, true), "(too long)");
+    EXPECT_EQ(text(4, false), "Say \"hi\"\r\nC:\\maps");
+    EXPECT_EQ(text(4, true), "Say \\\"hi\\\"\\r\\nC:\\\\maps");
+    EXPECT_EQ(text(5, true), "");
+    const std::size_t size = texts.size();
+    EXPECT_EQ(size, 5u + 7u + 1022u + 17u + 22u);
+    index.Request(index.Find(1), true);
+    index.Request(index.Find(4), false);
+    index.MakeRequestedTexts();
+    EXPECT_EQ(texts.size(), size);
+    EXPECT_EQ(text(1, true), "a \\\"b\\\"");
 }
 
 TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
     RecordingProcessor run;
     run.Entries = {kFootman};
-    slotNamed(run, "war3map.w3d") = {"TRIGSTR_1", true};
-    slotNamed(run, "war3mapSkin.w3u") = {"nothing", true};
+    slotNamed(run, "war3map.w3d") = {"TRIGSTR_1", true, {}};
+    slotNamed(run, "war3mapSkin.w3u") = {"nothing", true, {}};
     run.InlineStrings();
     for (const MapFileSlot& slot : run.ScannedFiles) {
         EXPECT_FALSE(slot.Present);

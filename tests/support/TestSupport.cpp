@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include "archive/Kestmarlapi.h"
+#include "processing/InlinedMember.h"
 #include "processing/ProcessingError.h"
 
 #include <fstream>
@@ -101,6 +102,16 @@ std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings) {
         table += "}\r\n\r\n";
     }
     return table;
+}
+
+std::string InlinedData(const MapFileSlot& slot, std::string_view texts) {
+    std::string data;
+    data.reserve(InlinedSize(slot));
+    ForEachPiece(slot, texts, [&](std::string_view piece) {
+        data += piece;
+        return true;
+    });
+    return data;
 }
 
 } // namespace parlune::test

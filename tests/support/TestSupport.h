@@ -63,4 +63,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // separated by "\n" and written with CR LF.
 std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings);
 
+// A member's bytes with the inliner's replacements made, in one buffer.
+std::string InlinedData(const MapFileSlot& slot, std::string_view texts);
+
 } // namespace parlune::test

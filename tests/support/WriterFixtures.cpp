@@ -44,7 +44,8 @@ std::set<std::string> listedNames(const std::string& listfile) {
 void SnapshotProcessor::Log(const std::string& text) {
     if (text == kWriterStart) {
         writtenTable = StringTableData;
-        writtenFiles = MapFiles;
+        for (std::size_t i = 0; i < kMapFileCount; ++i)
+            writtenFiles[i] = {InlinedData(MapFiles[i], InlinedTexts), MapFiles[i].Present, {}};
         writtenScriptInFolder = ScriptInScriptsFolder;
     }
     RecordingProcessor::Log(text);

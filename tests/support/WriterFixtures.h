@@ -18,8 +18,8 @@ namespace parlune::test {
 
 inline constexpr const char* kWriterStart = "Writing new map file...";
 
-// Keeps the new table and the member buffers as the map writer starts (the writer releases
-// them once stored), and every compaction progress report.
+// Keeps the new table and the members, their replacements made, as the map writer starts (the
+// writer releases them once stored), and every compaction progress report.
 class SnapshotProcessor : public RecordingProcessor {
 public:
     void Log(const std::string& text) override;

@@ -33,6 +33,17 @@ bool isLineEndAt(std::string_view text, std::size_t i) {
     return text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
 }
 
+// Whether the script's text of the string differs from its plain text.
+bool needsEscaping(const LineList& lines) {
+    if (lines.size() >= 2)
+        return true;
+    for (const std::string& line : lines)
+        for (std::size_t i = 0; i < line.size(); ++i)
+            if (line[i] == '\\' || line[i] == '"' || isLineEndAt(line, i))
+                return true;
+    return false;
+}
+
 void appendEscaped(std::string& out, std::string_view line) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -179,6 +190,18 @@ StringIndex::StringIndex(const std::vector<TWTSEntry>& tableEntries, std::string
     plainTexts.resize(entries.size());
     scriptTexts.resize(entries.size());
     requests.resize(entries.size());
+    reserveTexts();
+}
+
+// Grown by doubling, the texts would be copied into fresh memory again and again; room for
+// every text that could be kept is set aside once instead. Memory that no text reaches is
+// never touched, so it costs address space only.
+void StringIndex::reserveTexts() {
+    std::size_t room = texts.size();
+    for (const TWTSEntry* entry : entries)
+        if (const std::size_t length = joinedLength(entry->Lines); length < kInlineLimit)
+            room += kMostBytesOfBoth * length;
+    texts.reserve(room);
 }
 
 std::uint32_t StringIndex::Find(std::int32_t id) const {
@@ -204,10 +227,16 @@ void StringIndex::MakeRequestedTexts() {
         if (requested == 0)
             continue;
         requests[place] = 0;
-        if ((requested & kPlainRequested) && !plainTexts[place].made)
-            plainTexts[place] = makeText(*entries[place], false);
-        if ((requested & kScriptRequested) && !scriptTexts[place].made)
-            scriptTexts[place] = makeText(*entries[place], true);
+        const TWTSEntry& entry = *entries[place];
+        TextSpan& plain = plainTexts[place];
+        TextSpan& script = scriptTexts[place];
+        const bool scriptWanted = (requested & kScriptRequested) && !script.made;
+        const bool ownScriptText = scriptWanted && needsEscaping(entry.Lines);
+        // Where nothing needs escaping, both members read the one plain text.
+        if (!plain.made && ((requested & kPlainRequested) || (scriptWanted && !ownScriptText)))
+            plain = makeText(entry, false);
+        if (scriptWanted)
+            script = ownScriptText ? makeText(entry, true) : plain;
     }
 }
 

@@ -72,7 +72,12 @@ private:
     static constexpr std::uint8_t kPlainRequested = 1;
     static constexpr std::uint8_t kScriptRequested = 2;
 
+    // The plain text and the escaped one together are at most this many times as long as
+    // the plain text: escaping doubles every byte at most.
+    static constexpr std::size_t kMostBytesOfBoth = 3;
+
     std::size_t slotOf(std::int32_t id) const;
+    void reserveTexts();
     TextSpan makeText(const TWTSEntry& entry, bool script);
 
     std::vector<const TWTSEntry*> entries;

@@ -56,6 +56,49 @@ TEST(Kestmarlapi, ReplacesMembersOfAnArchiveWithoutListfile) {
     EXPECT_EQ(ReadMember(map, "war3map.w3u"), std::nullopt);
 }
 
+// A member handed over in pieces of every size, empty ones and ones that cross the
+// library's sectors among them, is stored as the bytes joined.
+TEST(Kestmarlapi, StoresAMemberHandedOverInPieces) {
+    ScratchDir dir;
+    const std::string map = MakeMap(dir, "pieces.w3x", {{"war3map.j", "old"}});
+    const std::string bytes = randomBytes(100'000);
+    const auto pieces = [&](const PieceWriter& write) {
+        std::size_t at = 0;
+        for (std::size_t length = 0; at < bytes.size(); length = (length * 7 + 3) % 9000) {
+            if (!write(std::string_view(bytes).substr(at, length)))
+                return false;
+            at += std::min(length, bytes.size() - at);
+        }
+        return true;
+    };
+    ArchiveHandle archive = openForUpdate(map);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_TRUE(MpqAddFileFromPieces(archive, static_cast<std::uint32_t>(bytes.size()), pieces,
+                                     "war3map.j", kAddCompress | kAddReplaceExisting,
+                                     kCompressionDeflate, 9));
+    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+    EXPECT_EQ(ReadMember(map, "war3map.j"), bytes);
+}
+
+// Pieces that come to fewer or more bytes than announced fail the store and the close.
+TEST(Kestmarlapi, PiecesThatMissTheAnnouncedSizeAreAFailure) {
+    ScratchDir dir;
+    for (const std::uint32_t announced : {9u, 11u}) {
+        const std::string map =
+            MakeMap(dir, "size" + std::to_string(announced) + ".w3x", {{"war3map.j", "old"}});
+        const auto tenBytes = [](const PieceWriter& write) {
+            return write("01234") && write("") && write("56789");
+        };
+        ArchiveHandle archive = openForUpdate(map);
+        ASSERT_NE(archive, nullptr);
+        EXPECT_FALSE(MpqAddFileFromPieces(archive, announced, tenBytes, "war3map.j",
+                                          kAddCompress | kAddReplaceExisting, kCompressionDeflate,
+                                          9))
+            << announced;
+        EXPECT_FALSE(MpqCloseUpdatedArchive(archive)) << announced;
+    }
+}
+
 TEST(Kestmarlapi, AttributesAreGoneFromTheWrittenArchive) {
     ScratchDir dir;
     const std::string map = MakeMap(dir, "attr.w3x", {{"war3map.j", "s"}, {"war3map.w3a", "a"}});

@@ -317,14 +317,13 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     slot.Replacements.clear();
     if (!slot.Present)
         return;
-    const std::string_view data = slot.Data;
-    if (data.find(kReferenceMarker) == std::string_view::npos) {
+    checkOffsetsFit(name, slot.Data.size());
+    FoundReferences found = findReferences(slot.Data);
+    if (found.references.empty() && !found.failure) {
         Log("     No strings to inline into " + std::string(name));
         return;
     }
-    checkOffsetsFit(name, data.size());
     const MemberRules rules{name == kScriptName, name == kSkinName};
-    FoundReferences found = findReferences(data);
     for (FoundReference& reference : found.references) {
         reference.place = index.Find(reference.number);
         if (reference.place != StringIndex::kNotFound)

@@ -107,7 +107,7 @@ public:
             writtenTable = StringTableData;
             for (std::size_t i = 0; i < parlune::kMapFileCount; ++i)
                 writtenFiles[i] = {
-                    parlune::test::InlinedData(MapFiles[i], InlinedTexts), MapFiles[i].Present, {}};
+                    parlune::test::InlinedData(MapFiles[i], InlinedStrings), MapFiles[i].Present, {}};
         }
     }
     void EnableRunControls(bool) override {}

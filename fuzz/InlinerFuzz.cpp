@@ -59,7 +59,7 @@ void checkAgainstLiteral(const parlune::RunState& input, parlune::fuzz::QuietPro
     if (realFailed)
         return;
     for (std::size_t i = 0; i < real.MapFiles.size(); ++i) {
-        if (parlune::test::InlinedData(real.MapFiles[i], real.InlinedTexts) !=
+        if (parlune::test::InlinedData(real.MapFiles[i], real.InlinedStrings) !=
             literal.MapFiles[i].Data)
             std::abort();
     }
@@ -75,7 +75,7 @@ void checkInvariants(const parlune::RunState& input, const parlune::RunState& ou
     for (std::size_t i = 0; i < output.MapFiles.size(); ++i) {
         const std::string& before = input.MapFiles[i].Data;
         if (before.find(parlune::kReferenceMarker) == std::string::npos &&
-            parlune::test::InlinedData(output.MapFiles[i], output.InlinedTexts) != before)
+            parlune::test::InlinedData(output.MapFiles[i], output.InlinedStrings) != before)
             std::abort();
         parlune::KeepReferencedStrings(before, named);
     }

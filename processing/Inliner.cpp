@@ -9,6 +9,7 @@
 
 #include "processing/Inliner.h"
 
+#include "processing/InlinedMember.h"
 #include "processing/MapProcessor.h"
 #include "processing/ProcessingError.h"
 
@@ -22,67 +23,29 @@ namespace parlune {
 namespace {
 
 constexpr std::string_view kSkinName = "war3mapSkin.txt";
-constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kScriptLineEnd = "\\r\\n";
+
+// Nine digits always name a number in range, so only longer runs, and empty ones, need the
+// full conversion.
+constexpr std::size_t kDigitsAlwaysInRange = 9;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool isLineEndAt(std::string_view text, std::size_t i) {
-    return text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+// The number a reference's digits name; StrToInt raises the run's failure for no digits or a
+// value above 2147483647.
+std::int32_t referenceNumber(std::string_view digits) {
+    if (digits.empty() || digits.size() > kDigitsAlwaysInRange)
+        return StrToInt(digits);
+    std::int32_t number = 0;
+    for (char digit : digits)
+        number = number * 10 + (digit - '0');
+    return number;
 }
 
-// Whether the script's text of the string differs from its plain text.
-bool needsEscaping(const LineList& lines) {
-    if (lines.size() >= 2)
-        return true;
-    for (const std::string& line : lines)
-        for (std::size_t i = 0; i < line.size(); ++i)
-            if (line[i] == '\\' || line[i] == '"' || isLineEndAt(line, i))
-                return true;
-    return false;
-}
-
-void appendEscaped(std::string& out, std::string_view line) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const bool lineEnd = isLineEndAt(line, i);
-        if (line[i] != '\\' && line[i] != '"' && !lineEnd)
-            continue;
-        out.append(line.substr(start, i - start));
-        if (lineEnd) {
-            out += kScriptLineEnd;
-            start = ++i + 1;
-        } else {
-            out += '\\';
-            start = i;
-        }
-    }
-    out.append(line.substr(start));
-}
-
-std::size_t joinedLength(const LineList& lines) {
-    std::size_t length = lines.empty() ? 0 : kLineEnd.size() * (lines.size() - 1);
-    for (const std::string& line : lines)
-        length += line.size();
-    return length;
-}
-
-void appendJoined(std::string& out, const LineList& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            out += kLineEnd;
-        out += lines[i];
-    }
-}
-
-void appendScriptText(std::string& out, const LineList& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            out += kScriptLineEnd;
-        appendEscaped(out, lines[i]);
-    }
+// Every length from kInlineLimit up says the same: too long to be inserted.
+std::uint32_t capped(std::size_t length) {
+    return static_cast<std::uint32_t>(std::min(length, kInlineLimit));
 }
 
 struct MemberRules {
@@ -90,56 +53,42 @@ struct MemberRules {
     bool skin;
 };
 
-// A reference in a member: where its marker stands and the number it names.
-struct FoundReference {
-    std::uint32_t offset;
-    std::uint32_t length;
-    std::int32_t number;
-    std::uint32_t place;
-};
-
-// A member's references in order, up to the first marker without a number, and the failure
-// such a marker raised.
-struct FoundReferences {
-    std::vector<FoundReference> references;
-    std::exception_ptr failure;
-};
-
-// Searches the whole member before any string is looked up: the look-ups then run in a loop of
-// their own, where they do not wait for each other.
-FoundReferences findReferences(std::string_view data) {
-    FoundReferences found;
+// Records a replacement, with the number it names in place of its string and no text yet,
+// for every reference in the member up to the first marker without a number. Returns the
+// failure such a marker raised.
+std::exception_ptr findReferences(std::string_view data, std::vector<Replacement>& found) {
     for (std::size_t at = data.find(kReferenceMarker); at != std::string_view::npos;) {
         const std::string_view digits = DigitsAfterMarker(data, at);
         std::int32_t number = 0;
         try {
-            number = StrToInt(digits);
+            number = referenceNumber(digits);
         } catch (const ProcessingError&) {
-            found.failure = std::current_exception();
-            break;
+            return std::current_exception();
         }
         const std::size_t length = kReferenceMarker.size() + digits.size();
-        found.references.push_back({static_cast<std::uint32_t>(at),
-                                    static_cast<std::uint32_t>(length), number,
-                                    StringIndex::kNotFound});
+        found.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(length),
+                         static_cast<std::uint32_t>(number), 0});
         at = data.find(kReferenceMarker, at + length);
     }
-    return found;
+    return nullptr;
 }
 
-// The text that replaces a reference to the string at place, nothing for a string the table
-// lacks; or no text at all when the reference stays: too long a text crashes the game, and the
+// Turns the number each found reference names into its string's place, and asks for the texts
+// they need. The look-ups run in a loop of their own, after the search, where they do not
+// wait for each other.
+void lookUpStrings(std::vector<Replacement>& found, bool script, StringIndex& index) {
+    for (Replacement& reference : found) {
+        reference.String = index.Find(static_cast<std::int32_t>(reference.String));
+        if (reference.String != StringIndex::kNotFound)
+            index.Request(reference.String, script);
+    }
+}
+
+// Whether a reference to the string at place stays: too long a text crashes the game, and the
 // skin file takes one line per value.
-std::optional<TextSpan> replacementText(std::uint32_t place, MemberRules rules,
-                                        const StringIndex& index) {
-    if (place == StringIndex::kNotFound)
-        return TextSpan{};
-    if (rules.skin && index.Entry(place).Lines.size() >= 2)
-        return std::nullopt;
-    const TextSpan text = index.Text(place, rules.script);
-    if (text.length >= kInlineLimit)
-        return std::nullopt;
-    return text;
+bool staysInPlace(std::uint32_t place, MemberRules rules, const StringIndex& index) {
+    return index.TextLength(place, rules.script) >= kInlineLimit ||
+           (rules.skin && index.Entry(place).Lines.size() >= 2);
 }
 
 // Members and the table are capped well below 4 GiB on extraction; this guards the 32-bit
@@ -150,13 +99,14 @@ void checkOffsetsFit(std::string_view name, std::size_t size) {
                               " bytes)!");
 }
 
-std::string inlinedLine(const FoundReference& reference, const StringIndex& index,
-                        std::string_view name) {
-    const std::string number = std::to_string(reference.number);
+std::string inlinedLine(const Replacement& replacement, std::string_view data,
+                        const StringIndex& index, std::string_view name) {
+    const std::string number =
+        std::to_string(StrToInt(DigitsAfterMarker(data, replacement.Offset)));
     const std::string member(name);
-    if (reference.place == StringIndex::kNotFound)
+    if (replacement.String == StringIndex::kNotFound)
         return "          Removed reference to non-existant string " + number + " in " + member;
-    const std::size_t lineCount = index.Entry(reference.place).Lines.size();
+    const std::size_t lineCount = index.Entry(replacement.String).Lines.size();
     if (lineCount >= 2)
         return "          Inlined string " + number + " with " + std::to_string(lineCount) +
                " lines into " + member;
@@ -169,39 +119,27 @@ void releaseSlot(MapFileSlot& slot) {
 
 } // namespace
 
-StringIndex::StringIndex(const std::vector<TWTSEntry>& tableEntries, std::string& textStore)
-    : texts(textStore) {
+StringIndex::StringIndex(const std::vector<TWTSEntry>& entries) : table(entries) {
     std::size_t capacity = 16;
     unsigned bits = 4;
-    while (capacity < 2 * tableEntries.size()) {
+    while (capacity < 2 * entries.size()) {
         capacity *= 2;
         ++bits;
     }
     slots.assign(capacity, Slot{0, 0});
     shift = 32 - bits;
-    entries.reserve(tableEntries.size());
-    for (const TWTSEntry& entry : tableEntries) {
-        Slot& slot = slots[slotOf(entry.Id)];
+    positions.reserve(entries.size());
+    for (std::size_t position = 0; position < entries.size(); ++position) {
+        const std::int32_t id = entries[position].Id;
+        Slot& slot = slots[slotOf(id)];
         if (slot.position != 0)
             continue;
-        entries.push_back(&entry);
-        slot = {entry.Id, static_cast<std::uint32_t>(entries.size())};
+        positions.push_back(static_cast<std::uint32_t>(position));
+        slot = {id, static_cast<std::uint32_t>(positions.size())};
     }
-    plainTexts.resize(entries.size());
-    scriptTexts.resize(entries.size());
-    requests.resize(entries.size());
-    reserveTexts();
-}
-
-// Grown by doubling, the texts would be copied into fresh memory again and again; room for
-// every text that could be kept is set aside once instead. Memory that no text reaches is
-// never touched, so it costs address space only.
-void StringIndex::reserveTexts() {
-    std::size_t room = texts.size();
-    for (const TWTSEntry* entry : entries)
-        if (const std::size_t length = joinedLength(entry->Lines); length < kInlineLimit)
-            room += kMostBytesOfBoth * length;
-    texts.reserve(room);
+    plainLengths.assign(positions.size(), kUnmeasured);
+    scriptLengths.assign(positions.size(), kUnmeasured);
+    marks.assign(positions.size(), 0);
 }
 
 std::uint32_t StringIndex::Find(std::int32_t id) const {
@@ -217,48 +155,24 @@ std::size_t StringIndex::slotOf(std::int32_t id) const {
     return slot;
 }
 
-void StringIndex::Request(std::uint32_t place, bool script) {
-    requests[place] |= script ? kScriptRequested : kPlainRequested;
-}
-
-void StringIndex::MakeRequestedTexts() {
-    for (std::size_t place = 0; place < entries.size(); ++place) {
-        const std::uint8_t requested = requests[place];
-        if (requested == 0)
+void StringIndex::MeasureRequestedTexts() {
+    constexpr std::uint8_t requested = kPlainRequested | kScriptRequested;
+    for (std::size_t place = 0; place < positions.size(); ++place) {
+        if ((marks[place] & requested) == 0)
             continue;
-        requests[place] = 0;
-        const TWTSEntry& entry = *entries[place];
-        TextSpan& plain = plainTexts[place];
-        TextSpan& script = scriptTexts[place];
-        const bool scriptWanted = (requested & kScriptRequested) && !script.made;
-        const bool ownScriptText = scriptWanted && needsEscaping(entry.Lines);
-        // Where nothing needs escaping, both members read the one plain text.
-        if (!plain.made && ((requested & kPlainRequested) || (scriptWanted && !ownScriptText)))
-            plain = makeText(entry, false);
-        if (scriptWanted)
-            script = ownScriptText ? makeText(entry, true) : plain;
+        const LineList& lines = table[positions[place]].Lines;
+        // The plain length comes at no cost once the lines are read for the script's.
+        if ((marks[place] & kScriptRequested) && scriptLengths[place] == kUnmeasured) {
+            plainLengths[place] = capped(PlainTextLength(lines));
+            // Escaping only ever adds bytes.
+            scriptLengths[place] = plainLengths[place] == kInlineLimit
+                                       ? plainLengths[place]
+                                       : capped(ScriptTextLength(lines));
+        }
+        if ((marks[place] & kPlainRequested) && plainLengths[place] == kUnmeasured)
+            plainLengths[place] = capped(PlainTextLength(lines));
+        marks[place] &= static_cast<std::uint8_t>(~requested);
     }
-}
-
-TextSpan StringIndex::Text(std::uint32_t place, bool script) const {
-    return script ? scriptTexts[place] : plainTexts[place];
-}
-
-TextSpan StringIndex::makeText(const TWTSEntry& entry, bool script) {
-    const std::size_t offset = texts.size();
-    if (joinedLength(entry.Lines) >= kInlineLimit) // escaping only ever adds bytes
-        return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(kInlineLimit), true};
-    if (script)
-        appendScriptText(texts, entry.Lines);
-    else
-        appendJoined(texts, entry.Lines);
-    const std::size_t length = texts.size() - offset;
-    // A text that is never inserted is not kept; its length only needs to tell that.
-    if (length >= kInlineLimit)
-        texts.resize(offset);
-    checkOffsetsFit(kStringTableName, texts.size());
-    return {static_cast<std::uint32_t>(offset),
-            static_cast<std::uint32_t>(std::min(length, kInlineLimit)), true};
 }
 
 std::string_view DigitsAfterMarker(std::string_view data, std::size_t markerStart) {
@@ -299,14 +213,19 @@ void MapProcessor::InlineStrings() {
     Log("Inlining trigger strings...");
     const std::size_t countBefore = Entries.size();
     RetainedIds retained;
-    InlinedTexts.clear();
-    {
-        StringIndex index(Entries, InlinedTexts);
+    InlinedStrings.clear();
+    StringIndex index(Entries);
+    try {
         for (std::size_t i = 0; i < kMapFileCount; ++i)
             InlineIntoFile(kMapFileNames[i], MapFiles[i], index, retained);
+    } catch (const ProcessingError&) {
+        // The run ends here with the table unchanged, so every inserted string is copied.
+        keepInsertedStrings(index, nullptr);
+        throw;
     }
     keepScannedReferences(retained);
     Log("Removing inlined strings from war3map.wts...");
+    keepInsertedStrings(index, &retained);
     pruneEntries(retained);
     Log("     Removed " + std::to_string(countBefore - Entries.size()) + " strings (" +
         std::to_string(Entries.size()) + " strings retained)");
@@ -318,34 +237,36 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     if (!slot.Present)
         return;
     checkOffsetsFit(name, slot.Data.size());
-    FoundReferences found = findReferences(slot.Data);
-    if (found.references.empty() && !found.failure) {
+    const MemberRules rules{name == kScriptName, name == kSkinName};
+    slot.ScriptTexts = rules.script;
+    const std::exception_ptr failure = findReferences(slot.Data, slot.Replacements);
+    if (slot.Replacements.empty() && !failure) {
         Log("     No strings to inline into " + std::string(name));
         return;
     }
-    const MemberRules rules{name == kScriptName, name == kSkinName};
-    for (FoundReference& reference : found.references) {
-        reference.place = index.Find(reference.number);
-        if (reference.place != StringIndex::kNotFound)
-            index.Request(reference.place, rules.script);
-    }
-    index.MakeRequestedTexts();
-    slot.Replacements.reserve(found.references.size());
-    for (const FoundReference& reference : found.references) {
-        if (const auto text = replacementText(reference.place, rules, index)) {
-            slot.Replacements.push_back(
-                {reference.offset, reference.length, text->offset, text->length});
-            if (Verbose())
-                Log(inlinedLine(reference, index, name));
-        } else {
-            retained.insert(reference.number);
+    lookUpStrings(slot.Replacements, rules.script, index);
+    index.MeasureRequestedTexts();
+    std::vector<Replacement>& replacements = slot.Replacements;
+    std::size_t made = 0;
+    for (Replacement replacement : replacements) {
+        if (replacement.String != StringIndex::kNotFound) {
+            if (staysInPlace(replacement.String, rules, index)) {
+                retained.insert(index.Entry(replacement.String).Id);
+                continue;
+            }
+            replacement.TextLength =
+                static_cast<std::uint32_t>(index.TextLength(replacement.String, rules.script));
+            index.MarkInserted(replacement.String);
         }
+        replacements[made++] = replacement;
+        if (Verbose())
+            Log(inlinedLine(replacement, slot.Data, index, name));
     }
-    // A bad marker ends the run after the references before it were replaced and reported.
-    if (found.failure)
-        std::rethrow_exception(found.failure);
-    Log("     " + std::to_string(slot.Replacements.size()) + " strings inlined into " +
-        std::string(name));
+    replacements.resize(made);
+    // A bad marker ends the run after the references before it were reported.
+    if (failure)
+        std::rethrow_exception(failure);
+    Log("     " + std::to_string(made) + " strings inlined into " + std::string(name));
 }
 
 void MapProcessor::keepScannedReferences(RetainedIds& retained) {
@@ -358,6 +279,22 @@ void MapProcessor::keepScannedReferences(RetainedIds& retained) {
                     std::string(kScannedFileNames[i]));
         }
         releaseSlot(slot);
+    }
+}
+
+// The strings the replacements insert keep their lines until the map is written. The lines of
+// an entry the table is about to lose, one whose number is not retained, are taken over; the
+// others are copied, all of them when no pruning follows (retained is null).
+void MapProcessor::keepInsertedStrings(const StringIndex& index, const RetainedIds* retained) {
+    InlinedStrings.resize(index.PlaceCount());
+    for (std::uint32_t place = 0; place < index.PlaceCount(); ++place) {
+        if (!index.Inserted(place))
+            continue;
+        TWTSEntry& entry = Entries[index.Position(place)];
+        if (retained != nullptr && !retained->contains(entry.Id))
+            InlinedStrings[place] = std::move(entry.Lines);
+        else
+            InlinedStrings[place] = entry.Lines;
     }
 }
 

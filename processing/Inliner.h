@@ -18,7 +18,7 @@ namespace parlune {
 // The eight bytes every reference marker begins with; the string number's digits follow.
 inline constexpr std::string_view kReferenceMarker = "TRIGSTR_";
 
-// A replacement of this many bytes or more is never inlined: the game crashes on loading a
+// A text of this many bytes or more is never inlined: the game crashes on loading a
 // member into which a longer string was inlined.
 inline constexpr std::size_t kInlineLimit = 1024;
 
@@ -26,67 +26,66 @@ inline constexpr std::size_t kInlineLimit = 1024;
 // exactly the strings whose numbers are in here.
 using RetainedIds = std::unordered_set<std::int32_t>;
 
-// Where a text made for a string stands among the run's inlined texts. A text of kInlineLimit
-// bytes or more is never inserted, so only its length is kept, as kInlineLimit.
-struct TextSpan {
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
-    bool made = false;
-};
-
 // Finds the first entry of each string number, as a scan from the front of the list would,
-// and makes the two texts that can replace a reference to a string: plain, its lines joined
-// by CR LF; and for the map script, escaped to stand inside a string literal (backslashes
-// doubled, double quotes preceded by a backslash, every CR LF written as the four characters
-// \r\n). A text is made only once a reference asks for it, and the texts asked for are made
-// in the order of the table, which reads the entries front to back.
+// and measures the two texts that can replace a reference to a string: plain, its lines joined
+// by CR LF; and for the map script, escaped to stand inside a string literal. A text is
+// measured only once a reference asks for it, and the texts asked for are measured in the
+// order of the table, which reads the entries front to back. A string's place is its number's
+// rank among the distinct numbers of the table.
 //
-// The entries must stay unchanged while the index is in use; the texts are appended to the
-// string given, which must outlive the replacements that point into it.
+// The entries must stay in place while the index is in use.
 class StringIndex {
 public:
     static constexpr std::uint32_t kNotFound = 0xFFFFFFFF;
 
-    StringIndex(const std::vector<TWTSEntry>& entries, std::string& textStore);
+    explicit StringIndex(const std::vector<TWTSEntry>& entries);
     StringIndex(const StringIndex&) = delete;
     StringIndex& operator=(const StringIndex&) = delete;
 
     // The place of the first entry with this number, or kNotFound.
     std::uint32_t Find(std::int32_t id) const;
-    const TWTSEntry& Entry(std::uint32_t place) const { return *entries[place]; }
+    std::size_t PlaceCount() const { return positions.size(); }
+    // Where the string at place stands in the entries.
+    std::size_t Position(std::uint32_t place) const { return positions[place]; }
+    const TWTSEntry& Entry(std::uint32_t place) const { return table[positions[place]]; }
 
-    // Asks for the script's or the other members' text of the string at place.
-    void Request(std::uint32_t place, bool script);
-    // Makes every text asked for since the last call that is not made yet.
-    void MakeRequestedTexts();
-    // A text asked for before the last MakeRequestedTexts.
-    TextSpan Text(std::uint32_t place, bool script) const;
+    // Asks for the length of the script's or the other members' text of the string at place.
+    void Request(std::uint32_t place, bool script) {
+        marks[place] |= script ? kScriptRequested : kPlainRequested;
+    }
+    // Measures every text asked for since the last call that is not measured yet.
+    void MeasureRequestedTexts();
+    // The length of a text asked for before the last MeasureRequestedTexts; a text of
+    // kInlineLimit bytes or more, which is never inserted, gives kInlineLimit.
+    std::size_t TextLength(std::uint32_t place, bool script) const {
+        return script ? scriptLengths[place] : plainLengths[place];
+    }
+
+    // Notes that a replacement inserts the text of the string at place.
+    void MarkInserted(std::uint32_t place) { marks[place] |= kInserted; }
+    bool Inserted(std::uint32_t place) const { return (marks[place] & kInserted) != 0; }
 
 private:
-    // Open addressing with linear probing; position is one more than the place in entries,
-    // or 0 for an empty slot.
+    // Open addressing with linear probing; position is one more than the place, or 0 for an
+    // empty slot.
     struct Slot {
         std::int32_t id;
         std::uint32_t position;
     };
     static constexpr std::uint8_t kPlainRequested = 1;
     static constexpr std::uint8_t kScriptRequested = 2;
-
-    // The plain text and the escaped one together are at most this many times as long as
-    // the plain text: escaping doubles every byte at most.
-    static constexpr std::size_t kMostBytesOfBoth = 3;
+    static constexpr std::uint8_t kInserted = 4;
+    static constexpr std::uint32_t kUnmeasured = 0xFFFFFFFF;
 
     std::size_t slotOf(std::int32_t id) const;
-    void reserveTexts();
-    TextSpan makeText(const TWTSEntry& entry, bool script);
 
-    std::vector<const TWTSEntry*> entries;
-    std::vector<TextSpan> plainTexts;
-    std::vector<TextSpan> scriptTexts;
-    std::vector<std::uint8_t> requests;
+    const std::vector<TWTSEntry>& table;
+    std::vector<std::uint32_t> positions;
+    std::vector<std::uint32_t> plainLengths;
+    std::vector<std::uint32_t> scriptLengths;
+    std::vector<std::uint8_t> marks;
     std::vector<Slot> slots;
     unsigned shift = 0;
-    std::string& texts;
 };
 
 // The digits right after a reference marker at offset markerStart: the run of decimal digit

@@ -46,7 +46,7 @@ public:
     // Replaces the references in the eight rewritten members by the strings' texts where that
     // is allowed, then removes from Entries every string that no reference left in place
     // needs, in any member the map has. The replacements are recorded in the members' slots,
-    // their texts in InlinedTexts; the map writer makes them.
+    // the lines of the strings they insert in InlinedStrings; the map writer makes them.
     void InlineStrings();
     // Replaces StringTableData with the serialised Entries (empty when there are none).
     void WriteStringTable();
@@ -64,6 +64,7 @@ private:
                         RetainedIds& retained);
     // Takes the numbers the members that are never rewritten refer to, then releases them.
     void keepScannedReferences(RetainedIds& retained);
+    void keepInsertedStrings(const StringIndex& index, const RetainedIds* retained);
     void pruneEntries(const RetainedIds& retained);
     // Stores a present member, its replacements made, in the open new map and releases it.
     void AddToMap(Kestmarlapi::ArchiveHandle archive, const std::string& name, MapFileSlot& slot);

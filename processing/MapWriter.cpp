@@ -80,7 +80,7 @@ void MapProcessor::WriteMap() {
     }
     for (std::size_t i = 0; i < kMapFileCount; ++i)
         AddToMap(archive.get(), std::string(kMapFileNames[i]), MapFiles[i]);
-    std::string().swap(InlinedTexts);
+    std::vector<LineList>().swap(InlinedStrings);
     if (api::MpqDeleteFile(archive.get(), kAttributesName))
         Log("     Removed attributes file");
     if (!NoCompact())
@@ -104,7 +104,7 @@ void MapProcessor::AddToMap(api::ArchiveHandle archive, const std::string& name,
     // own with the replacements made.
     const std::uint64_t size = InlinedSize(slot);
     const auto pieces = [&](const api::PieceWriter& write) {
-        return ForEachPiece(slot, InlinedTexts, write);
+        return ForEachPiece(slot, InlinedStrings, write);
     };
     if (size > std::numeric_limits<std::uint32_t>::max() ||
         !api::MpqAddFileFromPieces(archive, static_cast<std::uint32_t>(size), pieces, memberName,

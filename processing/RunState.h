@@ -11,22 +11,25 @@
 namespace parlune {
 
 // A reference the inliner replaced: the Length bytes at Offset in the member as extracted
-// give way to the TextLength bytes at TextOffset in the run's InlinedTexts. Members and the
-// table are at most 256 MiB, so 32 bits hold every offset.
+// give way to the TextLength bytes of the text of the run's InlinedStrings[String]. A string
+// the table lacks is replaced by nothing. Members and the table are at most 256 MiB, so 32
+// bits hold every offset.
 struct Replacement {
     std::uint32_t Offset = 0;
     std::uint32_t Length = 0;
-    std::uint32_t TextOffset = 0;
+    std::uint32_t String = 0;
     std::uint32_t TextLength = 0;
 };
 
 // One member of the map. A slot whose Present flag is false is never read. The inliner keeps
 // Data as extracted and records its replacements, front to back, so that a large script is
-// never copied; the member's new bytes are Data with the replacements made.
+// never copied; the member's new bytes are Data with the replacements made. ScriptTexts tells
+// that the replacements insert the script's escaped texts rather than the plain ones.
 struct MapFileSlot {
     std::string Data;
     bool Present = false;
     std::vector<Replacement> Replacements;
+    bool ScriptTexts = false;
 };
 
 inline constexpr std::size_t kMapFileCount = 8;
@@ -63,8 +66,10 @@ struct RunState {
     bool ScriptInScriptsFolder = false;
     LineList StringTableLines;
     std::vector<TWTSEntry> Entries;
-    // The texts the replacements insert, each text once.
-    std::string InlinedTexts;
+    // The lines of the strings the replacements insert, taken over from the entries the table
+    // no longer needs (copied from those it keeps), so that no text is made before the map
+    // is written.
+    std::vector<LineList> InlinedStrings;
 };
 
 } // namespace parlune

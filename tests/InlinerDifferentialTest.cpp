@@ -55,20 +55,20 @@ std::vector<std::pair<std::int32_t, LineList>> entriesOf(const RunState& state) 
 
 template <std::size_t N>
 std::vector<std::pair<bool, std::string>> slotsOf(const std::array<MapFileSlot, N>& slots,
-                                                  std::string_view texts) {
+                                                  const std::vector<LineList>& strings) {
     std::vector<std::pair<bool, std::string>> contents;
     for (const MapFileSlot& slot : slots)
-        contents.emplace_back(slot.Present, InlinedData(slot, texts));
+        contents.emplace_back(slot.Present, InlinedData(slot, strings));
     return contents;
 }
 
 void expectSameOutcome(const Outcome& real, const Outcome& literal) {
     EXPECT_EQ(real.failure, literal.failure);
     EXPECT_EQ(real.log, literal.log);
-    EXPECT_EQ(slotsOf(real.state.MapFiles, real.state.InlinedTexts),
-              slotsOf(literal.state.MapFiles, literal.state.InlinedTexts));
-    EXPECT_EQ(slotsOf(real.state.ScannedFiles, real.state.InlinedTexts),
-              slotsOf(literal.state.ScannedFiles, literal.state.InlinedTexts));
+    EXPECT_EQ(slotsOf(real.state.MapFiles, real.state.InlinedStrings),
+              slotsOf(literal.state.MapFiles, literal.state.InlinedStrings));
+    EXPECT_EQ(slotsOf(real.state.ScannedFiles, real.state.InlinedStrings),
+              slotsOf(literal.state.ScannedFiles, literal.state.InlinedStrings));
     EXPECT_EQ(entriesOf(real.state), entriesOf(literal.state));
 }
 
@@ -247,7 +247,7 @@ bool anyLineHas(const std::vector<std::string>& log, std::string_view text) {
 
 bool anyMemberHas(const RunState& state, std::string_view text) {
     return std::any_of(state.MapFiles.begin(), state.MapFiles.end(), [&](const MapFileSlot& slot) {
-        return InlinedData(slot, state.InlinedTexts).find(text) != std::string::npos;
+        return InlinedData(slot, state.InlinedStrings).find(text) != std::string::npos;
     });
 }
 

@@ -1,6 +1,7 @@
 // Inlining the strings into the members and pruning the table: every rule over real buffers
 // and entries, with whole log transcripts with and without the detail lines.
 
+#include "processing/InlinedMember.h"
 #include "processing/ProcessingError.h"
 #include "tests/support/TestSupport.h"
 
@@ -35,7 +36,7 @@ std::vector<Member> presentMembers(const RunState& state) {
     for (std::size_t i = 0; i < kMapFileCount; ++i)
         if (state.MapFiles[i].Present)
             members.push_back({std::string(kMapFileNames[i]),
-                               InlinedData(state.MapFiles[i], state.InlinedTexts)});
+                               InlinedData(state.MapFiles[i], state.InlinedStrings)});
     return members;
 }
 
@@ -362,8 +363,7 @@ TEST(StringIndexLookUp, FindsTheFirstEntryOfEveryNumber) {
         entries.push_back({id, {"later " + std::to_string(id)}});
     entries.push_back({2147483647, {"Say \"hi\"", "C:\\maps"}});
     entries.push_back({-2147483647 - 1, {}});
-    std::string texts;
-    StringIndex index(entries, texts);
+    StringIndex index(entries);
     for (std::int32_t id = -3000; id < 150000; id += 3) {
         const std::uint32_t place = index.Find(id);
         ASSERT_NE(place, StringIndex::kNotFound) << id;
@@ -375,26 +375,34 @@ TEST(StringIndexLookUp, FindsTheFirstEntryOfEveryNumber) {
     EXPECT_EQ(&index.Entry(empty), &entries.back());
 }
 
-// Texts are made when asked for, each once; a text too long to be inserted is not kept.
-TEST(StringIndexTexts, MakesEachRequestedTextOnce) {
+// Texts are measured when asked for, in both forms, each as long as the text the writer makes;
+// a text too long to be inserted measures kInlineLimit.
+TEST(StringIndexTexts, MeasuresWhatTheWriterMakes) {
     const std::vector<TWTSEntry> entries = {{1, {"a \"b\""}},
                                             {2, {std::string(1030, 'x')}},
                                             {3, {std::string(1020, 'y') + "\"\""}},
                                             {4, {"Say \"hi\"", "C:\\maps"}},
                                             {5, {}},
+                                            {6, {"one\r\ntwo\r", "\n"}},
+                                            {7, {""}},
                                             {1, {"later"}}};
-    std::string texts;
-    StringIndex index(entries, texts);
-    const auto text = [&](std::int32_t id, bool script) {
-        const TextSpan span = index.Text(index.Find(id), script);
-        EXPECT_TRUE(span.made);
-        return span.length >= kInlineLimit ? "(too long)" : texts.substr(span.offset, span.length);
-    };
-    for (std::int32_t id = 1; id <= 5; ++id) {
+    StringIndex index(entries);
+    for (std::int32_t id = 1; id <= 7; ++id) {
         index.Request(index.Find(id), false);
         index.Request(index.Find(id), true);
     }
-    index.MakeRequestedTexts();
+    index.MeasureRequestedTexts();
+    std::string scratch;
+    const auto text = [&](std::int32_t id, bool script) {
+        const std::uint32_t place = index.Find(id);
+        const std::string made(InlinedText(index.Entry(place).Lines, script, scratch));
+        if (index.TextLength(place, script) >= kInlineLimit) {
+            EXPECT_GE(made.size(), kInlineLimit) << id;
+            return std::string("(too long)");
+        }
+        EXPECT_EQ(made.size(), index.TextLength(place, script)) << id;
+        return made;
+    };
     EXPECT_EQ(text(1, false), "a \"b\"");
     EXPECT_EQ(text(1, true), "a \\\"b\\\"");
     EXPECT_EQ(text(2, false), "(too long)");
@@ -403,13 +411,9 @@ TEST(StringIndexTexts, MakesEachRequestedTextOnce) {
     EXPECT_EQ(text(4, false), "Say \"hi\"\r\nC:\\maps");
     EXPECT_EQ(text(4, true), "Say \\\"hi\\\"\\r\\nC:\\\\maps");
     EXPECT_EQ(text(5, true), "");
-    const std::size_t size = texts.size();
-    EXPECT_EQ(size, 5u + 7u + 1022u + 17u + 22u);
-    index.Request(index.Find(1), true);
-    index.Request(index.Find(4), false);
-    index.MakeRequestedTexts();
-    EXPECT_EQ(texts.size(), size);
-    EXPECT_EQ(text(1, true), "a \\\"b\\\"");
+    EXPECT_EQ(text(6, false), "one\r\ntwo\r\r\n\n");
+    EXPECT_EQ(text(6, true), "one\\r\\ntwo\r\\r\\n\n");
+    EXPECT_EQ(text(7, true), "");
 }
 
 TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {

@@ -104,10 +104,10 @@ std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings) {
     return table;
 }
 
-std::string InlinedData(const MapFileSlot& slot, std::string_view texts) {
+std::string InlinedData(const MapFileSlot& slot, const std::vector<LineList>& strings) {
     std::string data;
     data.reserve(InlinedSize(slot));
-    ForEachPiece(slot, texts, [&](std::string_view piece) {
+    ForEachPiece(slot, strings, [&](std::string_view piece) {
         data += piece;
         return true;
     });

@@ -45,7 +45,7 @@ void SnapshotProcessor::Log(const std::string& text) {
     if (text == kWriterStart) {
         writtenTable = StringTableData;
         for (std::size_t i = 0; i < kMapFileCount; ++i)
-            writtenFiles[i] = {InlinedData(MapFiles[i], InlinedTexts), MapFiles[i].Present, {}};
+            writtenFiles[i] = {InlinedData(MapFiles[i], InlinedStrings), MapFiles[i].Present, {}};
         writtenScriptInFolder = ScriptInScriptsFolder;
     }
     RecordingProcessor::Log(text);

@@ -106,8 +106,9 @@ public:
         if (text == "Writing new map file...") {
             writtenTable = StringTableData;
             for (std::size_t i = 0; i < parlune::kMapFileCount; ++i)
-                writtenFiles[i] = {
-                    parlune::test::InlinedData(MapFiles[i], InlinedStrings), MapFiles[i].Present, {}};
+                writtenFiles[i] = {parlune::test::InlinedData(MapFiles[i], InlinedStrings),
+                                   MapFiles[i].Present,
+                                   {}};
         }
     }
     void EnableRunControls(bool) override {}

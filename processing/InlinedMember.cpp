@@ -38,8 +38,8 @@ std::size_t escapingGrowth(std::string_view line) {
     for (; i + sizeof(std::uint64_t) <= line.size(); i += sizeof(std::uint64_t)) {
         std::uint64_t word = 0;
         std::memcpy(&word, line.data() + i, sizeof word);
-        growth += static_cast<std::size_t>(
-            std::popcount(bytesEqual(word, '\\') | bytesEqual(word, '"')));
+        growth +=
+            static_cast<std::size_t>(std::popcount(bytesEqual(word, '\\') | bytesEqual(word, '"')));
         if (bytesEqual(word, '\r') != 0)
             for (std::size_t k = i; k < i + sizeof word; ++k)
                 growth += isLineEndAt(line, k) ? 2 : 0;

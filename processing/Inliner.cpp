@@ -119,40 +119,20 @@ void releaseSlot(MapFileSlot& slot) {
 
 } // namespace
 
-StringIndex::StringIndex(const std::vector<TWTSEntry>& entries) : table(entries) {
-    std::size_t capacity = 16;
-    unsigned bits = 4;
-    while (capacity < 2 * entries.size()) {
-        capacity *= 2;
-        ++bits;
-    }
-    slots.assign(capacity, Slot{0, 0});
-    shift = 32 - bits;
+StringIndex::StringIndex(const std::vector<TWTSEntry>& entries)
+    : table(entries), placesById(entries.size()) {
     positions.reserve(entries.size());
-    for (std::size_t position = 0; position < entries.size(); ++position) {
-        const std::int32_t id = entries[position].Id;
-        Slot& slot = slots[slotOf(id)];
-        if (slot.position != 0)
-            continue;
-        positions.push_back(static_cast<std::uint32_t>(position));
-        slot = {id, static_cast<std::uint32_t>(positions.size())};
-    }
+    for (std::size_t position = 0; position < entries.size(); ++position)
+        if (placesById.Add(entries[position].Id, static_cast<std::uint32_t>(positions.size() + 1)))
+            positions.push_back(static_cast<std::uint32_t>(position));
     plainLengths.assign(positions.size(), kUnmeasured);
     scriptLengths.assign(positions.size(), kUnmeasured);
     marks.assign(positions.size(), 0);
 }
 
 std::uint32_t StringIndex::Find(std::int32_t id) const {
-    const std::uint32_t position = slots[slotOf(id)].position;
+    const std::uint32_t position = placesById.Get(id);
     return position == 0 ? kNotFound : position - 1;
-}
-
-std::size_t StringIndex::slotOf(std::int32_t id) const {
-    // Multiplicative hashing spreads runs of consecutive numbers, the usual table, evenly.
-    std::size_t slot = (static_cast<std::uint32_t>(id) * 2654435769u) >> shift;
-    while (slots[slot].position != 0 && slots[slot].id != id)
-        slot = (slot + 1) & (slots.size() - 1);
-    return slot;
 }
 
 void StringIndex::MeasureRequestedTexts() {

@@ -3,6 +3,7 @@
 // The look-ups the reference inliner works with, built once per inlining so that every
 // reference costs constant time whatever the size of the table.
 
+#include "processing/NumberTable.h"
 #include "processing/TWTSEntry.h"
 
 #include <cstddef>
@@ -10,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace parlune {
@@ -24,7 +24,14 @@ inline constexpr std::size_t kInlineLimit = 1024;
 
 // The numbers of the strings that some reference left in place still needs. The table keeps
 // exactly the strings whose numbers are in here.
-using RetainedIds = std::unordered_set<std::int32_t>;
+class RetainedIds {
+public:
+    void insert(std::int32_t id) { numbers.Add(id, 1); }
+    bool contains(std::int32_t id) const { return numbers.Get(id) != 0; }
+
+private:
+    NumberTable numbers;
+};
 
 // Finds the first entry of each string number, as a scan from the front of the list would,
 // and measures the two texts that can replace a reference to a string: plain, its lines joined
@@ -66,26 +73,18 @@ public:
     bool Inserted(std::uint32_t place) const { return (marks[place] & kInserted) != 0; }
 
 private:
-    // Open addressing with linear probing; position is one more than the place, or 0 for an
-    // empty slot.
-    struct Slot {
-        std::int32_t id;
-        std::uint32_t position;
-    };
     static constexpr std::uint8_t kPlainRequested = 1;
     static constexpr std::uint8_t kScriptRequested = 2;
     static constexpr std::uint8_t kInserted = 4;
     static constexpr std::uint32_t kUnmeasured = 0xFFFFFFFF;
-
-    std::size_t slotOf(std::int32_t id) const;
 
     const std::vector<TWTSEntry>& table;
     std::vector<std::uint32_t> positions;
     std::vector<std::uint32_t> plainLengths;
     std::vector<std::uint32_t> scriptLengths;
     std::vector<std::uint8_t> marks;
-    std::vector<Slot> slots;
-    unsigned shift = 0;
+    // One more than the place of each number.
+    NumberTable placesById;
 };
 
 // The digits right after a reference marker at offset markerStart: the run of decimal digit

@@ -4,6 +4,7 @@
 // place of the reference it replaced, read front to back in pieces. The texts are made from
 // the strings' lines only here, as the member is read.
 
+#include "processing/Inliner.h"
 #include "processing/RunState.h"
 
 #include <cstddef>
@@ -25,11 +26,17 @@ std::size_t ScriptTextLength(const LineList& lines);
 // handed out as it stands; any other text is made in scratch.
 std::string_view InlinedText(const LineList& lines, bool script, std::string& scratch);
 
+// The bytes a replacement takes out of the member: its marker and all the digits after it.
+inline std::size_t ReplacedLength(std::string_view data, const Replacement& replacement) {
+    return kReferenceMarker.size() + DigitsAfterMarker(data, replacement.Offset).size();
+}
+
 // The size of the member with its replacements made.
-inline std::uint64_t InlinedSize(const MapFileSlot& slot) {
+inline std::uint64_t InlinedSize(const MapFileSlot& slot, const InlinedStringTable& strings) {
     std::uint64_t size = slot.Data.size();
     for (const Replacement& replacement : slot.Replacements)
-        size = size - replacement.Length + replacement.TextLength;
+        size = size - ReplacedLength(slot.Data, replacement) +
+               strings.TextLength(replacement.String, slot.ScriptTexts);
     return size;
 }
 
@@ -37,17 +44,18 @@ inline std::uint64_t InlinedSize(const MapFileSlot& slot) {
 // Data and inserted texts, some of them empty. strings are the run's InlinedStrings. Stops as
 // soon as take returns false and returns whether every piece was taken.
 template <typename Take>
-bool ForEachPiece(const MapFileSlot& slot, const std::vector<LineList>& strings, Take&& take) {
+bool ForEachPiece(const MapFileSlot& slot, const InlinedStringTable& strings, Take&& take) {
     const std::string_view data = slot.Data;
     std::string scratch;
     std::size_t at = 0;
     for (const Replacement& replacement : slot.Replacements) {
         if (!take(data.substr(at, replacement.Offset - at)))
             return false;
-        if (replacement.TextLength > 0 &&
-            !take(InlinedText(strings[replacement.String], slot.ScriptTexts, scratch)))
+        if (strings.TextLength(replacement.String, slot.ScriptTexts) > 0 &&
+            !take(
+                InlinedText(strings.Entries[replacement.String].Lines, slot.ScriptTexts, scratch)))
             return false;
-        at = replacement.Offset + replacement.Length;
+        at = replacement.Offset + ReplacedLength(data, replacement);
     }
     return take(data.substr(at));
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <new>
 #include <optional>
 
 namespace parlune {
@@ -27,10 +28,6 @@ constexpr std::string_view kSkinName = "war3mapSkin.txt";
 // Nine digits always name a number in range, so only longer runs, and empty ones, need the
 // full conversion.
 constexpr std::size_t kDigitsAlwaysInRange = 9;
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // The number a reference's digits name; StrToInt raises the run's failure for no digits or a
 // value above 2147483647.
@@ -53,10 +50,21 @@ struct MemberRules {
     bool skin;
 };
 
-// Records a replacement, with the number it names in place of its string and no text yet,
-// for every reference in the member up to the first marker without a number. Returns the
-// failure such a marker raised.
+// Sets aside room for as many references as the member can hold, one per marker's length; grown
+// by doubling, the references found would be copied into fresh memory again and again. Room
+// never written costs address space only. Where even that is refused, the room grows as the
+// references are found.
+void reserveForReferences(std::vector<Replacement>& found, std::size_t memberSize) {
+    try {
+        found.reserve(memberSize / kReferenceMarker.size());
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+// Records a replacement, with the number it names in place of its string, for every reference in
+// the member up to the first marker without a number. Returns the failure such a marker raised.
 std::exception_ptr findReferences(std::string_view data, std::vector<Replacement>& found) {
+    reserveForReferences(found, data.size());
     for (std::size_t at = data.find(kReferenceMarker); at != std::string_view::npos;) {
         const std::string_view digits = DigitsAfterMarker(data, at);
         std::int32_t number = 0;
@@ -65,10 +73,8 @@ std::exception_ptr findReferences(std::string_view data, std::vector<Replacement
         } catch (const ProcessingError&) {
             return std::current_exception();
         }
-        const std::size_t length = kReferenceMarker.size() + digits.size();
-        found.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(length),
-                         static_cast<std::uint32_t>(number), 0});
-        at = data.find(kReferenceMarker, at + length);
+        found.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(number)});
+        at = data.find(kReferenceMarker, at + kReferenceMarker.size() + digits.size());
     }
     return nullptr;
 }
@@ -121,13 +127,12 @@ void releaseSlot(MapFileSlot& slot) {
 
 StringIndex::StringIndex(const std::vector<TWTSEntry>& entries)
     : table(entries), placesById(entries.size()) {
-    positions.reserve(entries.size());
-    for (std::size_t position = 0; position < entries.size(); ++position)
-        if (placesById.Add(entries[position].Id, static_cast<std::uint32_t>(positions.size() + 1)))
-            positions.push_back(static_cast<std::uint32_t>(position));
-    plainLengths.assign(positions.size(), kUnmeasured);
-    scriptLengths.assign(positions.size(), kUnmeasured);
-    marks.assign(positions.size(), 0);
+    // A later entry with the same number is never found, as in a scan from the front.
+    for (std::size_t place = 0; place < entries.size(); ++place)
+        placesById.Add(entries[place].Id, static_cast<std::uint32_t>(place + 1));
+    plainLengths.assign(entries.size(), kUnmeasured);
+    scriptLengths.assign(entries.size(), kUnmeasured);
+    marks.assign(entries.size(), 0);
 }
 
 std::uint32_t StringIndex::Find(std::int32_t id) const {
@@ -137,10 +142,10 @@ std::uint32_t StringIndex::Find(std::int32_t id) const {
 
 void StringIndex::MeasureRequestedTexts() {
     constexpr std::uint8_t requested = kPlainRequested | kScriptRequested;
-    for (std::size_t place = 0; place < positions.size(); ++place) {
+    for (std::size_t place = 0; place < table.size(); ++place) {
         if ((marks[place] & requested) == 0)
             continue;
-        const LineList& lines = table[positions[place]].Lines;
+        const LineList& lines = table[place].Lines;
         // The plain length comes at no cost once the lines are read for the script's.
         if ((marks[place] & kScriptRequested) && scriptLengths[place] == kUnmeasured) {
             plainLengths[place] = capped(PlainTextLength(lines));
@@ -153,14 +158,6 @@ void StringIndex::MeasureRequestedTexts() {
             plainLengths[place] = capped(PlainTextLength(lines));
         marks[place] &= static_cast<std::uint8_t>(~requested);
     }
-}
-
-std::string_view DigitsAfterMarker(std::string_view data, std::size_t markerStart) {
-    const std::size_t begin = std::min(markerStart + kReferenceMarker.size(), data.size());
-    std::size_t end = begin;
-    while (end < data.size() && isDigit(data[end]))
-        ++end;
-    return data.substr(begin, end - begin);
 }
 
 std::optional<std::int32_t> ReferenceNumber(std::string_view digits) {
@@ -193,20 +190,21 @@ void MapProcessor::InlineStrings() {
     Log("Inlining trigger strings...");
     const std::size_t countBefore = Entries.size();
     RetainedIds retained;
-    InlinedStrings.clear();
+    InlinedStrings = {};
     StringIndex index(Entries);
     try {
         for (std::size_t i = 0; i < kMapFileCount; ++i)
             InlineIntoFile(kMapFileNames[i], MapFiles[i], index, retained);
     } catch (const ProcessingError&) {
-        // The run ends here with the table unchanged, so every inserted string is copied.
-        keepInsertedStrings(index, nullptr);
+        // The run ends here with the table as it stands; the texts come from a copy of it.
+        InlinedStrings.Entries = Entries;
+        index.HandOverLengths(InlinedStrings);
         throw;
     }
     keepScannedReferences(retained);
     Log("Removing inlined strings from war3map.wts...");
-    keepInsertedStrings(index, &retained);
-    pruneEntries(retained);
+    index.HandOverLengths(InlinedStrings);
+    pruneEntries(index, retained);
     Log("     Removed " + std::to_string(countBefore - Entries.size()) + " strings (" +
         std::to_string(Entries.size()) + " strings retained)");
 }
@@ -234,8 +232,6 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
                 retained.insert(index.Entry(replacement.String).Id);
                 continue;
             }
-            replacement.TextLength =
-                static_cast<std::uint32_t>(index.TextLength(replacement.String, rules.script));
             index.MarkInserted(replacement.String);
         }
         replacements[made++] = replacement;
@@ -262,30 +258,27 @@ void MapProcessor::keepScannedReferences(RetainedIds& retained) {
     }
 }
 
-// The strings the replacements insert keep their lines until the map is written. The lines of
-// an entry the table is about to lose, one whose number is not retained, are taken over; the
-// others are copied, all of them when no pruning follows (retained is null).
-void MapProcessor::keepInsertedStrings(const StringIndex& index, const RetainedIds* retained) {
-    InlinedStrings.resize(index.PlaceCount());
-    for (std::uint32_t place = 0; place < index.PlaceCount(); ++place) {
-        if (!index.Inserted(place))
-            continue;
-        TWTSEntry& entry = Entries[index.Position(place)];
-        if (retained != nullptr && !retained->contains(entry.Id))
-            InlinedStrings[place] = std::move(entry.Lines);
-        else
-            InlinedStrings[place] = entry.Lines;
-    }
-}
-
-void MapProcessor::pruneEntries(const RetainedIds& retained) {
+// The replacements' texts come from the table as it stood: it moves to InlinedStrings whole,
+// and Entries keeps the entries still needed. An entry whose text was also inserted is copied.
+void MapProcessor::pruneEntries(const StringIndex& index, const RetainedIds& retained) {
     const auto unneeded = [&](const TWTSEntry& entry) { return !retained.contains(entry.Id); };
     // Removals are reported from the last entry to the first, by position in the table.
     if (Verbose())
         for (std::size_t k = Entries.size(); k-- > 0;)
             if (unneeded(Entries[k]))
                 Log("          Removed string " + std::to_string(k));
-    std::erase_if(Entries, unneeded);
+    std::vector<TWTSEntry> kept;
+    for (std::uint32_t place = 0; place < Entries.size(); ++place) {
+        TWTSEntry& entry = Entries[place];
+        if (unneeded(entry))
+            continue;
+        if (index.Inserted(place))
+            kept.push_back(entry);
+        else
+            kept.push_back(std::move(entry));
+    }
+    InlinedStrings.Entries = std::move(Entries);
+    Entries = std::move(kept);
 }
 
 } // namespace parlune

@@ -4,13 +4,16 @@
 // reference costs constant time whatever the size of the table.
 
 #include "processing/NumberTable.h"
+#include "processing/RunState.h"
 #include "processing/TWTSEntry.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace parlune {
@@ -37,13 +40,13 @@ private:
 // and measures the two texts that can replace a reference to a string: plain, its lines joined
 // by CR LF; and for the map script, escaped to stand inside a string literal. A text is
 // measured only once a reference asks for it, and the texts asked for are measured in the
-// order of the table, which reads the entries front to back. A string's place is its number's
-// rank among the distinct numbers of the table.
+// order of the table, which reads the entries front to back. A string's place is the position
+// of its number's first entry.
 //
 // The entries must stay in place while the index is in use.
 class StringIndex {
 public:
-    static constexpr std::uint32_t kNotFound = 0xFFFFFFFF;
+    static constexpr std::uint32_t kNotFound = kMissingString;
 
     explicit StringIndex(const std::vector<TWTSEntry>& entries);
     StringIndex(const StringIndex&) = delete;
@@ -51,10 +54,7 @@ public:
 
     // The place of the first entry with this number, or kNotFound.
     std::uint32_t Find(std::int32_t id) const;
-    std::size_t PlaceCount() const { return positions.size(); }
-    // Where the string at place stands in the entries.
-    std::size_t Position(std::uint32_t place) const { return positions[place]; }
-    const TWTSEntry& Entry(std::uint32_t place) const { return table[positions[place]]; }
+    const TWTSEntry& Entry(std::uint32_t place) const { return table[place]; }
 
     // Asks for the length of the script's or the other members' text of the string at place.
     void Request(std::uint32_t place, bool script) {
@@ -68,6 +68,12 @@ public:
         return script ? scriptLengths[place] : plainLengths[place];
     }
 
+    // Hands the lengths measured over, by place; the index measures nothing after this.
+    void HandOverLengths(InlinedStringTable& strings) {
+        strings.PlainLengths = std::move(plainLengths);
+        strings.ScriptLengths = std::move(scriptLengths);
+    }
+
     // Notes that a replacement inserts the text of the string at place.
     void MarkInserted(std::uint32_t place) { marks[place] |= kInserted; }
     bool Inserted(std::uint32_t place) const { return (marks[place] & kInserted) != 0; }
@@ -79,7 +85,6 @@ private:
     static constexpr std::uint32_t kUnmeasured = 0xFFFFFFFF;
 
     const std::vector<TWTSEntry>& table;
-    std::vector<std::uint32_t> positions;
     std::vector<std::uint32_t> plainLengths;
     std::vector<std::uint32_t> scriptLengths;
     std::vector<std::uint8_t> marks;
@@ -89,7 +94,13 @@ private:
 
 // The digits right after a reference marker at offset markerStart: the run of decimal digit
 // bytes up to the first other byte or the end of data, possibly empty.
-std::string_view DigitsAfterMarker(std::string_view data, std::size_t markerStart);
+inline std::string_view DigitsAfterMarker(std::string_view data, std::size_t markerStart) {
+    const std::size_t begin = std::min(markerStart + kReferenceMarker.size(), data.size());
+    std::size_t end = begin;
+    while (end < data.size() && data[end] >= '0' && data[end] <= '9')
+        ++end;
+    return data.substr(begin, end - begin);
+}
 
 // The number that a run of digits names, leading zeros aside; nothing when the run is empty
 // or its value lies above 2147483647.

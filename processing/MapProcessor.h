@@ -64,8 +64,7 @@ private:
                         RetainedIds& retained);
     // Takes the numbers the members that are never rewritten refer to, then releases them.
     void keepScannedReferences(RetainedIds& retained);
-    void keepInsertedStrings(const StringIndex& index, const RetainedIds* retained);
-    void pruneEntries(const RetainedIds& retained);
+    void pruneEntries(const StringIndex& index, const RetainedIds& retained);
     // Stores a present member, its replacements made, in the open new map and releases it.
     void AddToMap(Kestmarlapi::ArchiveHandle archive, const std::string& name, MapFileSlot& slot);
     void compactMap(Kestmarlapi::ArchiveHandle archive);

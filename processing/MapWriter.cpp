@@ -80,7 +80,7 @@ void MapProcessor::WriteMap() {
     }
     for (std::size_t i = 0; i < kMapFileCount; ++i)
         AddToMap(archive.get(), std::string(kMapFileNames[i]), MapFiles[i]);
-    std::vector<LineList>().swap(InlinedStrings);
+    InlinedStrings = {};
     if (api::MpqDeleteFile(archive.get(), kAttributesName))
         Log("     Removed attributes file");
     if (!NoCompact())
@@ -102,7 +102,7 @@ void MapProcessor::AddToMap(api::ArchiveHandle archive, const std::string& name,
     }
     // The member goes to the library piece by piece, so that it never needs a buffer of its
     // own with the replacements made.
-    const std::uint64_t size = InlinedSize(slot);
+    const std::uint64_t size = InlinedSize(slot, InlinedStrings);
     const auto pieces = [&](const api::PieceWriter& write) {
         return ForEachPiece(slot, InlinedStrings, write);
     };

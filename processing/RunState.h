@@ -10,15 +10,30 @@
 
 namespace parlune {
 
-// A reference the inliner replaced: the Length bytes at Offset in the member as extracted
-// give way to the TextLength bytes of the text of the run's InlinedStrings[String]. A string
-// the table lacks is replaced by nothing. Members and the table are at most 256 MiB, so 32
-// bits hold every offset.
+// The String of a replacement whose string the table lacks: it is replaced by nothing.
+inline constexpr std::uint32_t kMissingString = 0xFFFFFFFF;
+
+// A reference the inliner replaced: the marker at Offset in the member as extracted, with all
+// the digits that follow it, gives way to the text of the run's InlinedStrings.Entries[String].
+// Members and the table are at most 256 MiB, so 32 bits hold every offset.
 struct Replacement {
     std::uint32_t Offset = 0;
-    std::uint32_t Length = 0;
     std::uint32_t String = 0;
-    std::uint32_t TextLength = 0;
+};
+
+// The strings the replacements insert: the table's entries as they stood before pruning, and
+// the lengths of the plain and the script's text of every entry a replacement names by its
+// position, its String.
+struct InlinedStringTable {
+    std::vector<TWTSEntry> Entries;
+    std::vector<std::uint32_t> PlainLengths;
+    std::vector<std::uint32_t> ScriptLengths;
+
+    std::uint32_t TextLength(std::uint32_t string, bool script) const {
+        if (string == kMissingString)
+            return 0;
+        return script ? ScriptLengths[string] : PlainLengths[string];
+    }
 };
 
 // One member of the map. A slot whose Present flag is false is never read. The inliner keeps
@@ -66,10 +81,8 @@ struct RunState {
     bool ScriptInScriptsFolder = false;
     LineList StringTableLines;
     std::vector<TWTSEntry> Entries;
-    // The lines of the strings the replacements insert, taken over from the entries the table
-    // no longer needs (copied from those it keeps), so that no text is made before the map
-    // is written.
-    std::vector<LineList> InlinedStrings;
+    // No text is made before the map is written: the writer makes them from these.
+    InlinedStringTable InlinedStrings;
 };
 
 } // namespace parlune

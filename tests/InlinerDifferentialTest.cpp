@@ -55,7 +55,7 @@ std::vector<std::pair<std::int32_t, LineList>> entriesOf(const RunState& state) 
 
 template <std::size_t N>
 std::vector<std::pair<bool, std::string>> slotsOf(const std::array<MapFileSlot, N>& slots,
-                                                  const std::vector<LineList>& strings) {
+                                                  const InlinedStringTable& strings) {
     std::vector<std::pair<bool, std::string>> contents;
     for (const MapFileSlot& slot : slots)
         contents.emplace_back(slot.Present, InlinedData(slot, strings));

@@ -104,9 +104,9 @@ std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings) {
     return table;
 }
 
-std::string InlinedData(const MapFileSlot& slot, const std::vector<LineList>& strings) {
+std::string InlinedData(const MapFileSlot& slot, const InlinedStringTable& strings) {
     std::string data;
-    data.reserve(InlinedSize(slot));
+    data.reserve(InlinedSize(slot, strings));
     ForEachPiece(slot, strings, [&](std::string_view piece) {
         data += piece;
         return true;

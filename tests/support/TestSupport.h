@@ -64,6 +64,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings);
 
 // A member's bytes with the inliner's replacements made, in one buffer.
-std::string InlinedData(const MapFileSlot& slot, const std::vector<LineList>& strings);
+std::string InlinedData(const MapFileSlot& slot, const InlinedStringTable& strings);
 
 } // namespace parlune::test

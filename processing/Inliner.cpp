@@ -81,9 +81,14 @@ std::exception_ptr findReferences(std::string_view data, std::vector<Replacement
 
 // Turns the number each found reference names into its string's place, and asks for the texts
 // they need. The look-ups run in a loop of their own, after the search, where they do not
-// wait for each other.
+// wait for each other; the index is read a few references ahead, so that its memory is at
+// hand when the look-up comes.
 void lookUpStrings(std::vector<Replacement>& found, bool script, StringIndex& index) {
-    for (Replacement& reference : found) {
+    constexpr std::size_t kReadAhead = 16;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (i + kReadAhead < found.size())
+            index.Prefetch(static_cast<std::int32_t>(found[i + kReadAhead].String));
+        Replacement& reference = found[i];
         reference.String = index.Find(static_cast<std::int32_t>(reference.String));
         if (reference.String != StringIndex::kNotFound)
             index.Request(reference.String, script);
@@ -225,6 +230,7 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     lookUpStrings(slot.Replacements, rules.script, index);
     index.MeasureRequestedTexts();
     std::vector<Replacement>& replacements = slot.Replacements;
+    const bool verbose = Verbose();
     std::size_t made = 0;
     for (Replacement replacement : replacements) {
         if (replacement.String != StringIndex::kNotFound) {
@@ -235,7 +241,7 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
             index.MarkInserted(replacement.String);
         }
         replacements[made++] = replacement;
-        if (Verbose())
+        if (verbose)
             Log(inlinedLine(replacement, slot.Data, index, name));
     }
     replacements.resize(made);

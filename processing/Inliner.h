@@ -54,6 +54,8 @@ public:
 
     // The place of the first entry with this number, or kNotFound.
     std::uint32_t Find(std::int32_t id) const;
+    // Starts reading the index's memory for a Find of this number soon after.
+    void Prefetch(std::int32_t id) const { placesById.Prefetch(id); }
     const TWTSEntry& Entry(std::uint32_t place) const { return table[place]; }
 
     // Asks for the length of the script's or the other members' text of the string at place.

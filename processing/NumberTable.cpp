@@ -33,8 +33,7 @@ bool NumberTable::Add(std::int32_t number, std::uint32_t value) {
 }
 
 std::size_t NumberTable::slotOf(std::int32_t number) const {
-    // Multiplicative hashing spreads runs of consecutive numbers, the usual table, evenly.
-    std::size_t slot = (static_cast<std::uint32_t>(number) * 2654435769u) >> shift;
+    std::size_t slot = homeSlot(number);
     while (slots[slot].value != 0 && slots[slot].number != number)
         slot = (slot + 1) & (slots.size() - 1);
     return slot;

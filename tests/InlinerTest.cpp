@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 
 namespace parlune::test {
@@ -414,6 +415,70 @@ TEST(StringIndexTexts, MeasuresWhatTheWriterMakes) {
     EXPECT_EQ(text(6, false), "one\r\ntwo\r\r\n\n");
     EXPECT_EQ(text(6, true), "one\\r\\ntwo\r\\r\\n\n");
     EXPECT_EQ(text(7, true), "");
+}
+
+// The script's text escaped one byte at a time, the way a reader of the rule would.
+std::string escapedByteByByte(const LineList& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            text += "\\r\\n";
+        const std::string& line = lines[i];
+        for (std::size_t k = 0; k < line.size(); ++k) {
+            if (line[k] == '\r' && k + 1 < line.size() && line[k + 1] == '\n') {
+                text += "\\r\\n";
+                ++k;
+            } else {
+                if (line[k] == '\\' || line[k] == '"')
+                    text += '\\';
+                text += line[k];
+            }
+        }
+    }
+    return text;
+}
+
+// Lengths are measured eight bytes at a time: every special byte at every offset within and
+// across those eight, CR LF split between them included, measures what is made.
+TEST(InlinedTexts, MeasuredLengthsMatchTheTextsMade) {
+    std::mt19937 random(7);
+    const std::string alphabet = "ab\\\"\r\n|";
+    std::string scratch;
+    for (int round = 0; round < 4000; ++round) {
+        LineList lines(1 + random() % 3);
+        for (std::string& line : lines)
+            for (std::size_t length = random() % 40; line.size() < length;)
+                line += alphabet[random() % alphabet.size()];
+        const std::string script(InlinedText(lines, true, scratch));
+        ASSERT_EQ(script, escapedByteByByte(lines)) << round;
+        ASSERT_EQ(ScriptTextLength(lines), script.size()) << round;
+        const std::string plain(InlinedText(lines, false, scratch));
+        std::string joined = lines[0];
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            joined += "\r\n" + lines[i];
+        ASSERT_EQ(plain, joined) << round;
+        ASSERT_EQ(PlainTextLength(lines), plain.size()) << round;
+    }
+}
+
+// The numbers of a table and of the retained strings: every number, the extremes included,
+// keeps the first value it was given while the table doubles; numbers that collide on their
+// first slot still find their own.
+TEST(NumberTableLookUp, KeepsTheFirstValueOfEveryNumberWhileGrowing) {
+    NumberTable table;
+    std::vector<std::int32_t> numbers = {0, -1, 2147483647, -2147483647 - 1};
+    for (std::int32_t n = 1; n < 20000; ++n)
+        numbers.push_back(n % 2 == 0 ? n * 65536 : -n * 7);
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        ASSERT_TRUE(table.Add(numbers[i], static_cast<std::uint32_t>(i + 1))) << numbers[i];
+    EXPECT_EQ(table.Size(), numbers.size());
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        EXPECT_FALSE(table.Add(numbers[i], 99));
+        ASSERT_EQ(table.Get(numbers[i]), i + 1) << numbers[i];
+    }
+    EXPECT_EQ(table.Get(12345), 0u);
+    EXPECT_EQ(table.Get(65536 * 3), 0u);
+    EXPECT_EQ(table.Size(), numbers.size());
 }
 
 TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {

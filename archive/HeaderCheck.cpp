@@ -1,8 +1,10 @@
 #include "archive/HeaderCheck.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -11,15 +13,20 @@ namespace parlune::Kestmarlapi {
 namespace {
 
 constexpr std::uint16_t kLargestSectorShift = 16;
+constexpr std::size_t kHeaderBytes = 32;
+
+template <typename Value> Value field(const char* header, std::size_t offset) {
+    Value value = 0;
+    std::memcpy(&value, header + offset, sizeof value);
+    return value;
+}
 
 bool tableFits(const char* header, std::size_t positionField, std::size_t countField,
                std::uint64_t archiveSpace) {
-    std::uint32_t position = 0;
-    std::uint32_t entries = 0;
-    std::memcpy(&position, header + positionField, sizeof position);
-    std::memcpy(&entries, header + countField, sizeof entries);
     constexpr std::uint64_t kEntrySize = 16;
-    return position + entries * kEntrySize <= archiveSpace;
+    return field<std::uint32_t>(header, positionField) +
+               field<std::uint32_t>(header, countField) * kEntrySize <=
+           archiveSpace;
 }
 
 bool hasSignature(const char* bytes, const char* signature) {
@@ -27,21 +34,57 @@ bool hasSignature(const char* bytes, const char* signature) {
 }
 
 bool archiveHeaderIsSane(const char* header, std::uint64_t archiveSpace) {
-    std::uint16_t sectorShift = 0;
-    std::memcpy(&sectorShift, header + 14, sizeof sectorShift);
-    return sectorShift <= kLargestSectorShift && tableFits(header, 16, 24, archiveSpace) &&
-           tableFits(header, 20, 28, archiveSpace);
+    return field<std::uint16_t>(header, 14) <= kLargestSectorShift &&
+           tableFits(header, 16, 24, archiveSpace) && tableFits(header, 20, 28, archiveSpace);
 }
 
-// Checks every archive header candidate at a 512-byte boundary, where the library looks for
-// one: which of them it takes depends on rules of its own, so all must be sane. A user data
-// header points to the archive header it belongs to. Another archive format's header, which
-// the library handles badly, or no archive header at all, fails the check.
+// The library reads a file that begins with a Warcraft III map header as a map of that game,
+// unless the file's name gives it to another game. In such a map it ignores user data headers
+// and other archive formats, and takes the first archive header at a 512-byte boundary that
+// declares at least 32 bytes.
+bool readAsWarcraftMap(const std::string& path, std::ifstream& file) {
+    char start[8] = {};
+    file.seekg(0);
+    const bool read = static_cast<bool>(file.read(start, sizeof start));
+    file.clear();
+    if (!read || !hasSignature(start, "HM3W") || field<std::uint32_t>(start, 4) != 0)
+        return false;
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* otherGame : {".s2ma", ".sc2map", ".sc2mod", ".scm", ".scx"})
+        if (extension == otherGame)
+            return false;
+    return true;
+}
+
+bool isTakenInMap(const char* bytes) {
+    return hasSignature(bytes, "MPQ\x1A") && field<std::uint32_t>(bytes, 4) >= kHeaderBytes;
+}
+
+// Checks the archive header candidates at 512-byte boundaries, where the library looks for
+// one. In a Warcraft III map the library takes the first, and when that one declares the first
+// version of the format, no version of the library passes it over as fake: it alone counts.
+// Elsewhere which one the library takes depends on rules of its own, so all must be sane. A
+// user data header points to the archive header it belongs to. Another archive format's
+// header, which the library handles badly, or no archive header at all, fails the check.
 class HeaderScan {
 public:
     HeaderScan(std::ifstream& file, std::uint64_t fileSize) : file(file), fileSize(fileSize) {}
 
-    bool run() {
+    bool run(bool warcraftMap) {
+        if (warcraftMap)
+            if (const FirstHeader first = firstTakenHeader(); first != FirstHeader::LaterVersion)
+                return first == FirstHeader::Sane;
+        return everyCandidateIsSane();
+    }
+
+private:
+    enum class FirstHeader { Sane, NotSane, LaterVersion };
+
+    // Hands each 512-byte boundary with room for a header to visit, front to back, until
+    // visit returns false. Returns whether the file could be read.
+    template <typename Visit> bool forEachCandidate(Visit visit) {
         constexpr std::size_t kChunk = 1 << 20;
         std::vector<char> chunk(kChunk);
         for (std::uint64_t start = 0; start < fileSize; start += kChunk) {
@@ -50,16 +93,38 @@ public:
             file.seekg(static_cast<std::streamoff>(start));
             if (!file.read(chunk.data(), static_cast<std::streamsize>(length)))
                 return false;
-            for (std::size_t at = 0; at + kHeaderBytes <= length; at += 512) {
-                if (!candidateIsSane(chunk.data() + at, start + at))
-                    return false;
-            }
+            for (std::size_t at = 0; at + kHeaderBytes <= length; at += 512)
+                if (!visit(chunk.data() + at, start + at))
+                    return true;
         }
-        return foundArchive;
+        return true;
     }
 
-private:
-    static constexpr std::size_t kHeaderBytes = 32;
+    // No archive header at all is not sane.
+    FirstHeader firstTakenHeader() {
+        FirstHeader first = FirstHeader::NotSane;
+        const bool read = forEachCandidate([&](const char* bytes, std::uint64_t offset) {
+            if (!isTakenInMap(bytes))
+                return true;
+            if (field<std::uint16_t>(bytes, 12) != 0)
+                first = FirstHeader::LaterVersion;
+            else if (archiveHeaderIsSane(bytes, fileSize - offset))
+                first = FirstHeader::Sane;
+            return false;
+        });
+        return read ? first : FirstHeader::NotSane;
+    }
+
+    bool everyCandidateIsSane() {
+        bool sane = true;
+        bool foundArchive = false;
+        const bool read = forEachCandidate([&](const char* bytes, std::uint64_t offset) {
+            foundArchive = foundArchive || hasSignature(bytes, "MPQ\x1A");
+            sane = candidateIsSane(bytes, offset);
+            return sane;
+        });
+        return read && sane && foundArchive;
+    }
 
     bool candidateIsSane(const char* bytes, std::uint64_t offset) {
         if (hasSignature(bytes, "MPK\x1A"))
@@ -68,14 +133,11 @@ private:
             return userDataTargetIsSane(bytes, offset);
         if (!hasSignature(bytes, "MPQ\x1A"))
             return true;
-        foundArchive = true;
         return archiveHeaderIsSane(bytes, fileSize - offset);
     }
 
     bool userDataTargetIsSane(const char* bytes, std::uint64_t offset) {
-        std::uint32_t headerOffset = 0;
-        std::memcpy(&headerOffset, bytes + 8, sizeof headerOffset);
-        const std::uint64_t target = offset + headerOffset;
+        const std::uint64_t target = offset + field<std::uint32_t>(bytes, 8);
         char header[kHeaderBytes];
         const auto position = file.tellg();
         file.seekg(static_cast<std::streamoff>(target));
@@ -88,7 +150,6 @@ private:
 
     std::ifstream& file;
     std::uint64_t fileSize;
-    bool foundArchive = false;
 };
 
 } // namespace
@@ -98,7 +159,7 @@ bool HeaderIsSane(const std::string& path) {
     if (!file)
         return false;
     const auto fileSize = static_cast<std::uint64_t>(file.tellg());
-    return HeaderScan(file, fileSize).run();
+    return HeaderScan(file, fileSize).run(readAsWarcraftMap(path, file));
 }
 
 } // namespace parlune::Kestmarlapi

@@ -9,7 +9,9 @@ namespace parlune::Kestmarlapi {
 // file; it divides by the sector size that the header's shift gives, which wraps to 0 for a
 // large shift; and it asserts on headers of another archive format. True when the file at
 // path has an archive header and every header the library might take is sane: tables inside
-// the file, sectors of at most 32 MiB (maps use 4 KiB), the map archive format.
+// the file, sectors of at most 32 MiB (maps use 4 KiB), the map archive format. In a
+// Warcraft III map that is the first archive header only: member bytes after it that happen
+// to look like a header are never read as one.
 bool HeaderIsSane(const std::string& path);
 
 } // namespace parlune::Kestmarlapi

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace parlune::test {
 namespace {
@@ -178,6 +179,70 @@ TEST(Kestmarlapi, ADamagedArchiveIsNotOpenedForUpdate) {
     EXPECT_EQ(openForUpdate(map), nullptr);
     EXPECT_EQ(ReadFileBytes(map), bytes);
     EXPECT_EQ(ReadMember(map, "war3map.j"), "s"); // still readable
+}
+
+// Bytes that look like headers: another archive format's, an archive header whose tables lie
+// far outside the file, and a user data header pointing to such an archive header.
+std::vector<std::string> headerLookalikes() {
+    const auto word = [](std::uint32_t value) {
+        return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    const std::string archive = "MPQ\x1A" + word(32) + word(0) + word(0) + word(0x7FFFFF00) +
+                                word(0x7FFFFF00) + word(16) + word(16);
+    const std::string userData = "MPQ\x1B" + word(16) + word(512) + word(16);
+    return {"MPK\x1A" + archive.substr(4), archive,
+            userData + std::string(512 - userData.size(), '\0') + archive};
+}
+
+bool opens(const std::string& path) {
+    ArchiveHandle archive = nullptr;
+    if (!SFileOpenArchive(path, &archive))
+        return false;
+    SFileCloseArchive(archive);
+    return true;
+}
+
+// The file's bytes with lookalike after them, starting at a 512-byte boundary.
+std::string withLookalike(std::string bytes, const std::string& lookalike) {
+    bytes.resize((bytes.size() + 511) / 512 * 512, '\0');
+    return bytes + lookalike + std::string(512, '\0');
+}
+
+// In a Warcraft III map the library takes the first archive header and nothing after it: member
+// bytes that happen to look like a header further on leave the map readable.
+TEST(Kestmarlapi, AMapIsReadByItsFirstArchiveHeaderOnly) {
+    ScratchDir dir;
+    const std::string map = MakeMap(dir, "lookalike.w3x", {{"war3map.j", "script"}});
+    const std::string bytes = ReadFileBytes(map);
+    for (const std::string& lookalike : headerLookalikes()) {
+        WriteFileBytes(map, withLookalike(bytes, lookalike));
+        EXPECT_EQ(ReadMember(map, "war3map.j"), "script") << lookalike.substr(0, 4);
+    }
+}
+
+// Elsewhere the library chooses among the headers by rules of its own: an archive without the
+// map header, one named for another game, and a map whose first archive header declares a later
+// version of the format, which some versions of the library may pass over as fake, are refused
+// when any of their headers is not sane.
+TEST(Kestmarlapi, AnArchiveOutsideAMapNeedsEveryHeaderSane) {
+    ScratchDir dir;
+    const std::string map = MakeMap(dir, "plain.w3x", {{"war3map.j", "script"}});
+    const std::string bytes = ReadFileBytes(map);
+    std::string withoutMapHeader = bytes;
+    withoutMapHeader.replace(0, 4, 4, '\0');
+    std::string laterVersion = bytes;
+    laterVersion[kArchiveOffset + kFormatVersionOffset] = 1;
+    const std::string otherGame = dir.File("other.scx");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {map, withoutMapHeader}, {otherGame, bytes}, {dir.File("later.w3x"), laterVersion}};
+    for (const auto& [path, archive] : files) {
+        for (const std::string& lookalike : headerLookalikes()) {
+            WriteFileBytes(path, withLookalike(archive, lookalike));
+            EXPECT_FALSE(opens(path)) << path << " " << lookalike.substr(0, 4);
+        }
+        WriteFileBytes(path, archive);
+        EXPECT_EQ(ReadMember(path, "war3map.j"), "script") << path;
+    }
 }
 
 TEST(Kestmarlapi, NamesUseBackslashesAndIgnoreLetterCase) {

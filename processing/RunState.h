@@ -22,8 +22,8 @@ struct Replacement {
 };
 
 // The strings the replacements insert: the table's entries as they stood before pruning, and
-// the lengths of the plain and the script's text of every entry a replacement names by its
-// position, its String.
+// the lengths of the plain and of the script's text of each entry a replacement inserts, by
+// position. A replacement's String is such a position.
 struct InlinedStringTable {
     std::vector<TWTSEntry> Entries;
     std::vector<std::uint32_t> PlainLengths;

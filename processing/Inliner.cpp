@@ -130,18 +130,40 @@ void releaseSlot(MapFileSlot& slot) {
 
 } // namespace
 
-StringIndex::StringIndex(const std::vector<TWTSEntry>& entries)
-    : table(entries), placesById(entries.size()) {
+StringIndex::StringIndex(const std::vector<TWTSEntry>& entries) : table(entries) {
+    placeNumbersInRange();
     // A later entry with the same number is never found, as in a scan from the front.
-    for (std::size_t place = 0; place < entries.size(); ++place)
-        placesById.Add(entries[place].Id, static_cast<std::uint32_t>(place + 1));
+    if (!numbersInRange())
+        for (std::size_t place = 0; place < entries.size(); ++place)
+            placesById.Add(entries[place].Id, static_cast<std::uint32_t>(place + 1));
     plainLengths.assign(entries.size(), kUnmeasured);
     scriptLengths.assign(entries.size(), kUnmeasured);
     marks.assign(entries.size(), 0);
 }
 
+void StringIndex::placeNumbersInRange() {
+    if (table.empty())
+        return;
+    const auto [lowest, highest] =
+        std::minmax_element(table.begin(), table.end(),
+                            [](const TWTSEntry& a, const TWTSEntry& b) { return a.Id < b.Id; });
+    const auto range = static_cast<std::uint64_t>(static_cast<std::int64_t>(highest->Id) -
+                                                  static_cast<std::int64_t>(lowest->Id)) +
+                       1;
+    if (range > 2 * static_cast<std::uint64_t>(table.size()))
+        return;
+    lowestId = lowest->Id;
+    placesByNumber.assign(range, 0);
+    for (std::size_t place = table.size(); place-- > 0;)
+        placesByNumber[rangeOffset(table[place].Id)] = static_cast<std::uint32_t>(place + 1);
+}
+
 std::uint32_t StringIndex::Find(std::int32_t id) const {
-    const std::uint32_t position = placesById.Get(id);
+    std::uint32_t position = 0;
+    if (!numbersInRange())
+        position = placesById.Get(id);
+    else if (const std::uint64_t offset = rangeOffset(id); offset < placesByNumber.size())
+        position = placesByNumber[offset];
     return position == 0 ? kNotFound : position - 1;
 }
 

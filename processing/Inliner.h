@@ -55,7 +55,12 @@ public:
     // The place of the first entry with this number, or kNotFound.
     std::uint32_t Find(std::int32_t id) const;
     // Starts reading the index's memory for a Find of this number soon after.
-    void Prefetch(std::int32_t id) const { placesById.Prefetch(id); }
+    void Prefetch(std::int32_t id) const {
+        if (numbersInRange())
+            __builtin_prefetch(&placesByNumber[rangeOffset(id)]);
+        else
+            placesById.Prefetch(id);
+    }
     const TWTSEntry& Entry(std::uint32_t place) const { return table[place]; }
 
     // Asks for the length of the script's or the other members' text of the string at place.
@@ -86,11 +91,22 @@ private:
     static constexpr std::uint8_t kInserted = 4;
     static constexpr std::uint32_t kUnmeasured = 0xFFFFFFFF;
 
+    bool numbersInRange() const { return !placesByNumber.empty(); }
+    // Where id stands in the range of the table's numbers; past its end for numbers outside it.
+    std::uint64_t rangeOffset(std::int32_t id) const {
+        return static_cast<std::uint64_t>(static_cast<std::int64_t>(id) - lowestId);
+    }
+    void placeNumbersInRange();
+
     const std::vector<TWTSEntry>& table;
     std::vector<std::uint32_t> plainLengths;
     std::vector<std::uint32_t> scriptLengths;
     std::vector<std::uint8_t> marks;
-    // One more than the place of each number.
+    // One more than the place of each number: by its offset from the lowest number when the
+    // table's numbers fill at least half of their range, as the numbers a map editor gives
+    // do, otherwise in a hash table.
+    std::int64_t lowestId = 0;
+    std::vector<std::uint32_t> placesByNumber;
     NumberTable placesById;
 };
 

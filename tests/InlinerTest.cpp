@@ -354,26 +354,43 @@ INSTANTIATE_TEST_SUITE_P(
                     "Inlining trigger strings...\n"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
-// With tens of thousands of numbers sharing the index, every look-up still answers like a
-// scan from the front: the first entry of a number, nothing for a number without one.
-TEST(StringIndexLookUp, FindsTheFirstEntryOfEveryNumber) {
+// A table of tens of thousands of numbers, every step-th one from first, each twice.
+std::vector<TWTSEntry> numbersTwice(std::int32_t first, std::int32_t step) {
     std::vector<TWTSEntry> entries;
-    for (std::int32_t id = -3000; id < 150000; id += 3)
-        entries.push_back({id, {"first " + std::to_string(id)}});
-    for (std::int32_t id = -3000; id < 150000; id += 6)
-        entries.push_back({id, {"later " + std::to_string(id)}});
-    entries.push_back({2147483647, {"Say \"hi\"", "C:\\maps"}});
-    entries.push_back({-2147483647 - 1, {}});
-    StringIndex index(entries);
-    for (std::int32_t id = -3000; id < 150000; id += 3) {
-        const std::uint32_t place = index.Find(id);
-        ASSERT_NE(place, StringIndex::kNotFound) << id;
-        EXPECT_EQ(index.Entry(place).Lines, LineList{"first " + std::to_string(id)});
-        EXPECT_EQ(index.Find(id + 1), StringIndex::kNotFound) << id + 1;
+    for (const char* which : {"first ", "later "})
+        for (std::int32_t id = first; id < first + 50000 * step; id += step)
+            entries.push_back({id, {which + std::to_string(id)}});
+    return entries;
+}
+
+// Every look-up answers like a scan from the front: the first entry of a number, nothing for a
+// number without one. Numbers that fill their range, as a map editor gives them, and numbers
+// spread far apart, the extremes among them, are looked up each their own way.
+TEST(StringIndexLookUp, FindsTheFirstEntryOfEveryNumber) {
+    for (const std::int32_t step : {2, 3}) {
+        std::vector<TWTSEntry> entries = numbersTwice(-3000, step);
+        if (step == 3) {
+            entries.push_back({2147483647, {"Say \"hi\"", "C:\\maps"}});
+            entries.push_back({-2147483647 - 1, {}});
+        }
+        const StringIndex index(entries);
+        for (std::int32_t id = -3000; id < -3000 + 50000 * step; id += step) {
+            const std::uint32_t place = index.Find(id);
+            ASSERT_NE(place, StringIndex::kNotFound) << id;
+            EXPECT_EQ(index.Entry(place).Lines, LineList{"first " + std::to_string(id)});
+            EXPECT_EQ(index.Find(id + 1), StringIndex::kNotFound) << id + 1;
+        }
+        for (const std::int32_t outside : {-3001, -3000 + 50000 * step, 2147483646, -2147483647})
+            EXPECT_EQ(index.Find(outside), StringIndex::kNotFound) << outside;
+        if (step == 3) {
+            const std::uint32_t empty = index.Find(-2147483647 - 1);
+            ASSERT_NE(empty, StringIndex::kNotFound);
+            EXPECT_EQ(&index.Entry(empty), &entries.back());
+        } else {
+            EXPECT_EQ(index.Find(2147483647), StringIndex::kNotFound);
+            EXPECT_EQ(index.Find(-2147483647 - 1), StringIndex::kNotFound);
+        }
     }
-    const std::uint32_t empty = index.Find(-2147483647 - 1);
-    ASSERT_NE(empty, StringIndex::kNotFound);
-    EXPECT_EQ(&index.Entry(empty), &entries.back());
 }
 
 // Texts are measured when asked for, in both forms, each as long as the text the writer makes;

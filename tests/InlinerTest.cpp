@@ -463,8 +463,10 @@ TEST(InlinedTexts, MeasuredLengthsMatchTheTextsMade) {
     std::string scratch;
     for (int round = 0; round < 4000; ++round) {
         LineList lines(1 + random() % 3);
+        // Now and then a long line, of hundreds of words.
+        const std::size_t longest = round % 100 == 0 ? 5000 : 80;
         for (std::string& line : lines)
-            for (std::size_t length = random() % 40; line.size() < length;)
+            for (std::size_t length = random() % longest; line.size() < length;)
                 line += alphabet[random() % alphabet.size()];
         const std::string script(InlinedText(lines, true, scratch));
         ASSERT_EQ(script, escapedByteByByte(lines)) << round;
@@ -476,6 +478,14 @@ TEST(InlinedTexts, MeasuredLengthsMatchTheTextsMade) {
         ASSERT_EQ(plain, joined) << round;
         ASSERT_EQ(PlainTextLength(lines), plain.size()) << round;
     }
+    for (const std::string& dense : {std::string(5000, '"'), std::string(5000, '\\')}) {
+        EXPECT_EQ(ScriptTextLength({dense}), 10000u);
+        EXPECT_EQ(ScriptTextLength({"a" + dense}), 10001u);
+    }
+    std::string lineEnds;
+    for (int i = 0; i < 2500; ++i)
+        lineEnds += "\r\n";
+    EXPECT_EQ(ScriptTextLength({lineEnds}), 10000u);
 }
 
 // The numbers of a table and of the retained strings: every number, the extremes included,

@@ -40,9 +40,10 @@ std::int32_t referenceNumber(std::string_view digits) {
     return number;
 }
 
-// Every length from kInlineLimit up says the same: too long to be inserted.
-std::uint32_t capped(std::size_t length) {
-    return static_cast<std::uint32_t>(std::min(length, kInlineLimit));
+// Every length from kInlineLimit up says the same: too long to be inserted. So 16 bits hold
+// every length kept.
+std::uint16_t capped(std::size_t length) {
+    return static_cast<std::uint16_t>(std::min(length, kInlineLimit));
 }
 
 struct MemberRules {

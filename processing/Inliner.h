@@ -89,7 +89,7 @@ private:
     static constexpr std::uint8_t kPlainRequested = 1;
     static constexpr std::uint8_t kScriptRequested = 2;
     static constexpr std::uint8_t kInserted = 4;
-    static constexpr std::uint32_t kUnmeasured = 0xFFFFFFFF;
+    static constexpr std::uint16_t kUnmeasured = 0xFFFF;
 
     bool numbersInRange() const { return !placesByNumber.empty(); }
     // Where id stands in the range of the table's numbers; past its end for numbers outside it.
@@ -99,8 +99,8 @@ private:
     void placeNumbersInRange();
 
     const std::vector<TWTSEntry>& table;
-    std::vector<std::uint32_t> plainLengths;
-    std::vector<std::uint32_t> scriptLengths;
+    std::vector<std::uint16_t> plainLengths;
+    std::vector<std::uint16_t> scriptLengths;
     std::vector<std::uint8_t> marks;
     // One more than the place of each number: by its offset from the lowest number when the
     // table's numbers fill at least half of their range, as the numbers a map editor gives

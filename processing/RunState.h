@@ -26,8 +26,8 @@ struct Replacement {
 // position. A replacement's String is such a position.
 struct InlinedStringTable {
     std::vector<TWTSEntry> Entries;
-    std::vector<std::uint32_t> PlainLengths;
-    std::vector<std::uint32_t> ScriptLengths;
+    std::vector<std::uint16_t> PlainLengths;
+    std::vector<std::uint16_t> ScriptLengths;
 
     std::uint32_t TextLength(std::uint32_t string, bool script) const {
         if (string == kMissingString)

@@ -1,5 +1,6 @@
 #include "processing/NumberTable.h"
 
+#include <algorithm>
 #include <bit>
 #include <utility>
 

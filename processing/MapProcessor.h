@@ -46,7 +46,8 @@ public:
     // Replaces the references in the eight rewritten members by the strings' texts where that
     // is allowed, then removes from Entries every string that no reference left in place
     // needs, in any member the map has. The replacements are recorded in the members' slots,
-    // the lines of the strings they insert in InlinedStrings; the map writer makes them.
+    // and the table as it stood, with the lengths of the texts, goes to InlinedStrings; the
+    // map writer makes the texts.
     void InlineStrings();
     // Replaces StringTableData with the serialised Entries (empty when there are none).
     void WriteStringTable();

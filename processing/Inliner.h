@@ -56,10 +56,10 @@ public:
     std::uint32_t Find(std::int32_t id) const;
     // Starts reading the index's memory for a Find of this number soon after.
     void Prefetch(std::int32_t id) const {
-        if (numbersInRange())
-            __builtin_prefetch(&placesByNumber[rangeOffset(id)]);
-        else
+        if (!numbersInRange())
             placesById.Prefetch(id);
+        else if (const std::uint64_t offset = rangeOffset(id); offset < placesByNumber.size())
+            __builtin_prefetch(placesByNumber.data() + offset);
     }
     const TWTSEntry& Entry(std::uint32_t place) const { return table[place]; }
 

@@ -508,6 +508,33 @@ TEST(NumberTableLookUp, KeepsTheFirstValueOfEveryNumberWhileGrowing) {
     EXPECT_EQ(table.Size(), numbers.size());
 }
 
+// Numbers far outside the table's range, below and above it, among enough references for the
+// look-ups to read ahead, are strings the table lacks: replaced by nothing, while the others
+// around them are inlined.
+TEST(InlineStringsRun, NumbersFarOutsideTheTableAreMissingStrings) {
+    RecordingProcessor run;
+    run.Entries = {{7, {"Seven"}}, {8, {"Eight"}}, {9, {"Nine"}}};
+    std::string script;
+    std::string expected;
+    for (const char* number : {"7", "2147483647", "8", "10", "9", "0", "6", "1000000000"}) {
+        for (int copy = 0; copy < 4; ++copy) {
+            script += std::string("X(\"TRIGSTR_") + number + "\")";
+            const std::string text = number == std::string("7")   ? "Seven"
+                                     : number == std::string("8") ? "Eight"
+                                     : number == std::string("9") ? "Nine"
+                                                                  : "";
+            expected += "X(\"" + text + "\")";
+        }
+    }
+    run.MapFiles[0] = {script, true, {}};
+    run.InlineStrings();
+    EXPECT_EQ(InlinedData(run.MapFiles[0], run.InlinedStrings), expected);
+    EXPECT_EQ(run.Transcript(), "Inlining trigger strings...\n"
+                                "     32 strings inlined into war3map.j\n"
+                                "Removing inlined strings from war3map.wts...\n"
+                                "     Removed 3 strings (0 strings retained)\n");
+}
+
 TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
     RecordingProcessor run;
     run.Entries = {kFootman};

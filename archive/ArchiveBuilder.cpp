@@ -1,6 +1,7 @@
 #include "archive/ArchiveBuilder.h"
 
 #include "archive/Kestmarlapi.h"
+#include "archive/SigningMath.h"
 
 #include <StormLib.h>
 
@@ -73,8 +74,32 @@ void CreateArchive(const std::string& path, const std::vector<MemberSpec>& membe
         ::SFileCloseArchive(mpq);
         throw;
     }
+    // The library writes "(signature)" as it closes the archive.
+    if (options.signWeak) {
+        CompleteSigningMath();
+        if (!SFileSignArchive(mpq, SIGNATURE_TYPE_WEAK)) {
+            ::SFileCloseArchive(mpq);
+            throw ArchiveError("cannot sign " + path);
+        }
+    }
     if (!::SFileCloseArchive(mpq))
         throw ArchiveError("cannot finish archive " + path);
+}
+
+WeakSignature VerifyWeakSignature(const std::string& path) {
+    HANDLE mpq = nullptr;
+    if (!::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
+        throw ArchiveError("cannot open archive " + path);
+    const DWORD verdict = SFileVerifyArchive(mpq);
+    ::SFileCloseArchive(mpq);
+    switch (verdict) {
+    case ERROR_NO_SIGNATURE:
+        return WeakSignature::None;
+    case ERROR_WEAK_SIGNATURE_OK:
+        return WeakSignature::Valid;
+    default:
+        return WeakSignature::Invalid;
+    }
 }
 
 std::string MakeMapHeader(const std::string& mapName) {

@@ -22,11 +22,19 @@ struct NewArchiveOptions {
     std::string header;
     // Hash table size; 0 chooses one with room for every member.
     std::uint32_t maxFileCount = 0;
+    // Signs the archive with a weak signature, its member "(signature)", as map editors do.
+    bool signWeak = false;
 };
 
 // Creates (or replaces) the file at path. Raises ArchiveError when the library fails.
 void CreateArchive(const std::string& path, const std::vector<MemberSpec>& members,
                    const NewArchiveOptions& options = {});
+
+enum class WeakSignature { None, Valid, Invalid };
+
+// Checks the weak signature of the archive at path against its contents. Raises ArchiveError
+// when the file is not an archive.
+WeakSignature VerifyWeakSignature(const std::string& path);
 
 // A map header of 512 bytes: "HM3W", a zero 32-bit value, the map name, flags and players.
 std::string MakeMapHeader(const std::string& mapName);

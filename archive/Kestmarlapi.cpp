@@ -2,6 +2,7 @@
 
 #include "archive/HeaderCheck.h"
 #include "archive/MpqCrypto.h"
+#include "archive/SigningMath.h"
 
 #include <StormLib.h>
 #include <bzlib.h>
@@ -19,7 +20,7 @@ namespace parlune::Kestmarlapi {
 struct Archive {
     HANDLE mpq = nullptr;
     std::string path;
-    bool hadAttributes = false;
+    DeleteResult attributesRemoval = DeleteResult::Absent;
     bool writeFailed = false;
     const CompactProgress* progress = nullptr;
 };
@@ -65,24 +66,20 @@ bool isReadOnly(HANDLE mpq) {
 }
 
 // Removes "(attributes)" through the pseudo-name of its block; by name the library refuses,
-// and after any other change it would be rebuilt on close. True when there was nothing to
-// remove or it was removed.
-bool removeAttributes(Archive& archive) {
+// and after any other change it would be rebuilt on close.
+DeleteResult removeAttributes(HANDLE mpq) {
     HANDLE file = nullptr;
-    if (!::SFileOpenFileEx(archive.mpq, kAttributesName, SFILE_OPEN_FROM_MPQ, &file))
-        return true;
+    if (!::SFileOpenFileEx(mpq, kAttributesName, SFILE_OPEN_FROM_MPQ, &file))
+        return DeleteResult::Absent;
     DWORD blockIndex = 0;
     const bool haveIndex =
         SFileGetFileInfo(file, SFileInfoFileIndex, &blockIndex, sizeof blockIndex, nullptr);
     ::SFileCloseFile(file);
-    if (!haveIndex)
-        return false;
     char pseudoName[32];
     std::snprintf(pseudoName, sizeof pseudoName, "File%08u.xxx", static_cast<unsigned>(blockIndex));
-    if (!SFileRemoveFile(archive.mpq, pseudoName, 0))
-        return false;
-    archive.hadAttributes = true;
-    return true;
+    if (!haveIndex || !SFileRemoveFile(mpq, pseudoName, 0))
+        return DeleteResult::Failed;
+    return DeleteResult::Deleted;
 }
 
 template <typename Entry>
@@ -348,16 +345,15 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
     (void)flags;
     (void)maxFileCount;
     useNeutralLocale();
+    CompleteSigningMath();
     HANDLE mpq = nullptr;
     if (!HeaderIsSane(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
         return false;
-    auto* opened = new Archive{mpq, path};
-    if (isReadOnly(mpq) || !removeAttributes(*opened)) {
+    if (isReadOnly(mpq)) {
         ::SFileCloseArchive(mpq);
-        delete opened;
         return false;
     }
-    *archive = opened;
+    *archive = new Archive{mpq, path, removeAttributes(mpq)};
     return true;
 }
 
@@ -407,10 +403,14 @@ bool MpqAddFileFromPieces(ArchiveHandle archive, std::uint32_t size, const Membe
     return ok;
 }
 
-bool MpqDeleteFile(ArchiveHandle archive, const std::string& name) {
+DeleteResult MpqDeleteFile(ArchiveHandle archive, const std::string& name) {
     if (isAttributesName(name))
-        return archive->hadAttributes;
-    return registerName(archive->mpq, name) && SFileRemoveFile(archive->mpq, name.c_str(), 0);
+        return archive->attributesRemoval;
+    if (!registerName(archive->mpq, name))
+        return DeleteResult::Failed;
+    if (SFileRemoveFile(archive->mpq, name.c_str(), 0))
+        return DeleteResult::Deleted;
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? DeleteResult::Absent : DeleteResult::Failed;
 }
 
 CompactResult MpqCompactArchive(ArchiveHandle archive, const CompactProgress& progress) {

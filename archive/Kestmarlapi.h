@@ -53,8 +53,9 @@ void SFileCloseArchive(ArchiveHandle archive);
 
 // Opens an existing archive for update and removes its "(attributes)" member at once: the
 // library can only drop that member before any other change, and would rebuild it otherwise.
-// False when the file cannot be opened for writing, including an archive the library only
-// opens read-only (a damaged or protected map); nothing is changed then.
+// An archive with a weak signature is signed again when it is written. False when the file cannot
+// be opened for writing, including an archive the library only opens read-only (a damaged or
+// protected map); nothing is changed then.
 bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
                              std::uint32_t maxFileCount, ArchiveHandle* archive);
 
@@ -76,9 +77,15 @@ bool MpqAddFileFromPieces(ArchiveHandle archive, std::uint32_t size, const Membe
                           const std::string& name, std::uint32_t flags,
                           std::uint32_t compressionType, int compressionLevel);
 
-// Deletes the member. True when a member was deleted; for "(attributes)", when the archive
-// had one as it was opened (it is removed by MpqOpenArchiveForUpdate).
-bool MpqDeleteFile(ArchiveHandle archive, const std::string& name);
+enum class DeleteResult {
+    Deleted,
+    Absent,
+    Failed, // the member is there and stays
+};
+
+// Deletes the member. For "(attributes)", which MpqOpenArchiveForUpdate removes, reports how
+// that went: Deleted when the archive had one as it was opened.
+DeleteResult MpqDeleteFile(ArchiveHandle archive, const std::string& name);
 
 enum class CompactResult {
     Compacted,

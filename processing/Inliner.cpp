@@ -107,8 +107,7 @@ bool staysInPlace(std::uint32_t place, MemberRules rules, const StringIndex& ind
 // offsets of the replacements against members made some other way.
 void checkOffsetsFit(std::string_view name, std::size_t size) {
     if (size > std::numeric_limits<std::uint32_t>::max())
-        throw ProcessingError(std::string(name) + " is too large (" + std::to_string(size) +
-                              " bytes)!");
+        ThrowTooLarge(std::string(name), size);
 }
 
 std::string inlinedLine(const Replacement& replacement, std::string_view data,

@@ -52,6 +52,20 @@ private:
     api::ArchiveHandle archive = nullptr;
 };
 
+// Deletes a member and tells whether there was one. A member that is there and stays fails
+// the run: its old contents would reach the new map.
+bool removeFromMap(api::ArchiveHandle archive, const std::string& name) {
+    switch (api::MpqDeleteFile(archive, name)) {
+    case api::DeleteResult::Deleted:
+        return true;
+    case api::DeleteResult::Absent:
+        return false;
+    case api::DeleteResult::Failed:
+        break;
+    }
+    throw ProcessingError("Error removing " + name + " from map!");
+}
+
 // A target that exists but may not be written, such as a file marked read-only, is left
 // alone: copying onto it or updating it would be refused too.
 bool mayWrite(const std::string& path) {
@@ -74,14 +88,13 @@ void MapProcessor::WriteMap() {
     if (!StringTableData.empty()) {
         MapFileSlot table{std::move(StringTableData), true, {}};
         AddToMap(archive.get(), std::string(kStringTableName), table);
-    } else {
-        api::MpqDeleteFile(archive.get(), std::string(kStringTableName));
+    } else if (removeFromMap(archive.get(), std::string(kStringTableName))) {
         Log("     Removed war3map.wts");
     }
     for (std::size_t i = 0; i < kMapFileCount; ++i)
         AddToMap(archive.get(), std::string(kMapFileNames[i]), MapFiles[i]);
     InlinedStrings = {};
-    if (api::MpqDeleteFile(archive.get(), kAttributesName))
+    if (removeFromMap(archive.get(), kAttributesName))
         Log("     Removed attributes file");
     if (!NoCompact())
         compactMap(archive.get());

@@ -37,8 +37,7 @@ bool SourceMap::ReadMember(std::string_view name, std::string& data) {
     OpenMember member(handle);
     const std::uint64_t declaredSize = Kestmarlapi::SFileGetFileSize(member.get());
     if (declaredSize > kMaxMemberSize)
-        throw ProcessingError(memberName + " is too large (" + std::to_string(declaredSize) +
-                              " bytes)!");
+        ThrowTooLarge(memberName, declaredSize);
 
     // Keep reading while a read fills the whole block: a member whose size is an exact
     // multiple of the block size ends with a read that delivers nothing.
@@ -48,7 +47,7 @@ bool SourceMap::ReadMember(std::string_view name, std::string& data) {
         if (!Kestmarlapi::SFileReadFile(member.get(), block.get(), kBlockSize, &got))
             throw ProcessingError("Error reading " + memberName + " from map!");
         if (contents.size() + got > kMaxMemberSize)
-            throw ProcessingError(memberName + " is too large!");
+            ThrowTooLarge(memberName, contents.size() + got);
         contents.append(block.get(), got);
     } while (got == kBlockSize);
     data = std::move(contents);

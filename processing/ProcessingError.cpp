@@ -8,4 +8,8 @@ std::string DisplayText(const std::string& message) {
     return message;
 }
 
+void ThrowTooLarge(const std::string& name, std::uint64_t size) {
+    throw ProcessingError(name + " is too large (" + std::to_string(size) + " bytes)!");
+}
+
 } // namespace parlune

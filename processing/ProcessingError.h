@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -11,6 +12,9 @@ class ProcessingError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The failure of a member over the size a run handles.
+[[noreturn]] void ThrowTooLarge(const std::string& name, std::uint64_t size);
 
 // The text shown for a failure message: a period is appended when the last byte sorts above
 // "." (after a letter or a digit, say); a message ending in ".", "!", ")" or a space is

@@ -56,14 +56,16 @@ inline constexpr std::array<std::string_view, kMapFileCount> kMapFileNames = {
     "war3map.j",   "war3map.w3a", "war3map.w3h", "war3map.w3i",
     "war3map.w3q", "war3map.w3t", "war3map.w3u", "war3mapSkin.txt"};
 
-inline constexpr std::size_t kScannedFileCount = 10;
+inline constexpr std::size_t kScannedFileCount = 12;
 
 // Members the run never rewrites but whose references still need their strings: object data
-// of destructables and doodads, the script of Lua maps and the skin object files. They are
-// read only to keep those strings in the table, in this order.
+// of destructables and doodads, the script of Lua maps, the skin object files, and the
+// editor's GUI and custom-text triggers, from which it makes the script anew on every save.
+// They are read only to keep those strings in the table, in this order.
 inline constexpr std::array<std::string_view, kScannedFileCount> kScannedFileNames = {
-    "war3map.w3b",     "war3map.w3d",     "war3map.lua",     "war3mapSkin.w3a", "war3mapSkin.w3b",
-    "war3mapSkin.w3d", "war3mapSkin.w3h", "war3mapSkin.w3q", "war3mapSkin.w3t", "war3mapSkin.w3u"};
+    "war3map.w3b",     "war3map.w3d",     "war3map.lua",     "war3mapSkin.w3a",
+    "war3mapSkin.w3b", "war3mapSkin.w3d", "war3mapSkin.w3h", "war3mapSkin.w3q",
+    "war3mapSkin.w3t", "war3mapSkin.w3u", "war3map.wtg",     "war3map.wct"};
 
 inline constexpr std::string_view kStringTableName = "war3map.wts";
 inline constexpr std::string_view kScriptName = "war3map.j";

@@ -52,13 +52,14 @@ void appendLine(std::string& text, std::string_view line) {
 void MapProcessor::LoadStringTable() {
     Log("Loading war3map.wts...");
     StringTableLines = SplitLines(StringTableData);
-    if (StringTableLines.empty())
+    // An empty member is a table without strings; one whose text ends before its first line
+    // (a NUL byte first) is damaged.
+    if (StringTableLines.empty() && !StringTableData.empty())
         ThrowListIndexError(0);
     // Tables written by older tools and by protectors may lack the byte-order mark; only a
     // mark that is really there is removed, so no first string is cut.
-    std::string& first = StringTableLines.front();
-    if (first.starts_with(kByteOrderMark))
-        first.erase(0, kByteOrderMark.size());
+    if (!StringTableLines.empty() && StringTableLines.front().starts_with(kByteOrderMark))
+        StringTableLines.front().erase(0, kByteOrderMark.size());
     Log("     " + std::to_string(StringTableLines.size()) + " lines loaded");
 }
 

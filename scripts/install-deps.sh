@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tests and the program need, if any is missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libstorm-dev zlib1g-dev libbz2-dev libgtest-dev libbenchmark-dev
-          qt6-base-dev clang libclang-rt-14-dev xvfb xauth)
+packages=(cmake g++ make pkg-config libstorm-dev zlib1g-dev libbz2-dev libtomcrypt-dev
+          libtommath-dev libgtest-dev libbenchmark-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -279,24 +279,33 @@ INSTANTIATE_TEST_SUITE_P(
                    "          Removed string 0\n"
                    "     Removed 2 strings (0 strings retained)\n"},
         InlineCase{"MembersNeverRewrittenKeepTheirStrings",
-                   {kFootman, {2, {"Knight"}}, {3, {"Tree"}}, {4, {"Peasant"}}, {5, {"Unused"}}},
+                   {kFootman,
+                    {2, {"Knight"}},
+                    {3, {"Tree"}},
+                    {4, {"Peasant"}},
+                    {5, {"Unused"}},
+                    {6, {"Trigger comment"}}},
                    {{"war3map.w3u", "TRIGSTR_1"},
                     {"war3map.w3b", "TRIGSTR_3\0TRIGSTR_003\0TRIGSTR_\0TRIGSTR_99999999999"s},
                     {"war3map.w3d", "no references"},
                     {"war3map.lua", "DisplayText(\"TRIGSTR_2\")"},
+                    {"war3map.wct", "TRIGSTR_6"},
+                    {"war3map.wtg", "TRIGSTR_006\0TRIGSTR_4"s},
                     {"war3mapSkin.w3t", "TRIGSTR_x TRIGSTR_4"}},
                    {{"war3map.w3u", "Footman"}},
-                   {2, 3, 4},
+                   {2, 3, 4, 6},
                    "Inlining trigger strings...\n"
                    "          Inlined string 1 into war3map.w3u\n"
                    "     1 strings inlined into war3map.w3u\n"
                    "     2 references kept in war3map.w3b\n"
                    "     1 references kept in war3map.lua\n"
                    "     1 references kept in war3mapSkin.w3t\n"
+                   "     2 references kept in war3map.wtg\n"
+                   "     1 references kept in war3map.wct\n"
                    "Removing inlined strings from war3map.wts...\n"
                    "          Removed string 4\n"
                    "          Removed string 0\n"
-                   "     Removed 2 strings (3 strings retained)\n"}),
+                   "     Removed 2 strings (4 strings retained)\n"}),
     [](const testing::TestParamInfo<InlineCase>& info) { return info.param.name; });
 
 struct FailureCase {
@@ -552,18 +561,28 @@ TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
 // destructables refer to and one only the Lua script refers to stay in the new table.
 TEST(InlineStringsRun, KeepsStringsOfMembersThatAreNeverRewritten) {
     ScratchDir dir;
-    const std::string table = MakeTable(
-        {{1, "Footman"}, {2, "Say \"hi\"\nC:\\maps"}, {3, "Tree"}, {4, "Unused"}, {5, "Doodad"}});
+    const std::string table = MakeTable({{1, "Footman"},
+                                         {2, "Say \"hi\"\nC:\\maps"},
+                                         {3, "Tree"},
+                                         {4, "Unused"},
+                                         {5, "Doodad"},
+                                         {6, "Opens the gate"},
+                                         {7, "Custom text"}});
     const std::string script = "call X(\"TRIGSTR_002\")\r\n";
     const std::string lua = "DisplayText(\"TRIGSTR_005\")\r\n";
     const std::string destructables = "B000TRIGSTR_3\0\0\0\0"s;
+    // The editor's triggers: it makes the script anew from them on every save.
+    const std::string guiTriggers = "WTG!\x07\0\0\0TRIGSTR_006\0"s;
+    const std::string customText = "// TRIGSTR_007\r\n";
     RecordingProcessor run;
     run.SourcePath = MakeMap(dir, "source.w3x",
                              {{"war3map.wts", table},
                               {"Scripts\\war3map.j", script},
                               {"war3map.w3u", "hfooTRIGSTR_1\0"s},
                               {"war3map.w3b", destructables},
-                              {"war3map.lua", lua}});
+                              {"war3map.lua", lua},
+                              {"war3map.wtg", guiTriggers},
+                              {"war3map.wct", customText}});
     run.TargetPath = dir.File("target.w3x");
     run.noCompact = true;
     ASSERT_EQ(run.RunCatching(), "");
@@ -583,26 +602,31 @@ TEST(InlineStringsRun, KeepsStringsOfMembersThatAreNeverRewritten) {
                                       "     Extracted war3map.w3u (14 bytes)\n"
                                       "     war3mapSkin.txt not found inside map\n"
                                       "Loading war3map.wts...\n"
-                                      "     26 lines loaded\n"
+                                      "     36 lines loaded\n"
                                       "Parsing war3map.wts...\n"
-                                      "     5 strings found\n"
+                                      "     7 strings found\n"
                                       "Inlining trigger strings...\n"
                                       "     1 strings inlined into war3map.j\n"
                                       "     1 strings inlined into war3map.w3u\n"
                                       "     1 references kept in war3map.w3b\n"
                                       "     1 references kept in war3map.lua\n"
+                                      "     1 references kept in war3map.wtg\n"
+                                      "     1 references kept in war3map.wct\n"
                                       "Removing inlined strings from war3map.wts...\n"
-                                      "     Removed 3 strings (2 strings retained)\n"
+                                      "     Removed 3 strings (4 strings retained)\n"
                                       "Writing new war3map.wts...\n"
                                       "     Done\n";
     EXPECT_EQ(run.Transcript().substr(0, expectedStart.size()), expectedStart);
 
-    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), MakeTable({{3, "Tree"}, {5, "Doodad"}}));
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"),
+              MakeTable({{3, "Tree"}, {5, "Doodad"}, {6, "Opens the gate"}, {7, "Custom text"}}));
     EXPECT_EQ(ReadMember(run.TargetPath, "Scripts\\war3map.j"),
               "call X(\"Say \\\"hi\\\"\\r\\nC:\\\\maps\")\r\n");
     EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3u"), "hfooFootman\0"s);
     EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3b"), destructables);
     EXPECT_EQ(ReadMember(run.TargetPath, "war3map.lua"), lua);
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wtg"), guiTriggers);
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wct"), customText);
 }
 
 } // namespace

@@ -50,7 +50,7 @@ TEST(Kestmarlapi, ReplacesMembersOfAnArchiveWithoutListfile) {
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
     EXPECT_TRUE(store(archive, "war3map.j", "new script"));
-    EXPECT_TRUE(MpqDeleteFile(archive, "war3map.w3u"));
+    EXPECT_EQ(MpqDeleteFile(archive, "war3map.w3u"), DeleteResult::Deleted);
     ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
 
     EXPECT_EQ(ReadMember(map, "war3map.j"), "new script");
@@ -108,7 +108,7 @@ TEST(Kestmarlapi, AttributesAreGoneFromTheWrittenArchive) {
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
     EXPECT_TRUE(store(archive, "war3map.j", "changed"));
-    EXPECT_TRUE(MpqDeleteFile(archive, "(attributes)"));
+    EXPECT_EQ(MpqDeleteFile(archive, "(attributes)"), DeleteResult::Deleted);
     ASSERT_EQ(MpqCompactArchive(archive), CompactResult::Compacted);
     ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
 
@@ -126,7 +126,7 @@ TEST(Kestmarlapi, ReportsNoAttributesWhenThereWereNone) {
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
     EXPECT_TRUE(store(archive, "war3map.j", "changed"));
-    EXPECT_FALSE(MpqDeleteFile(archive, "(attributes)"));
+    EXPECT_EQ(MpqDeleteFile(archive, "(attributes)"), DeleteResult::Absent);
     ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
     EXPECT_EQ(ReadMember(map, "(attributes)"), std::nullopt);
 }
@@ -136,7 +136,7 @@ TEST(Kestmarlapi, DeletingAnAbsentMemberReportsNothingDeleted) {
     const std::string map = MakeMap(dir, "m.w3x", {{"war3map.j", "s"}});
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_FALSE(MpqDeleteFile(archive, "war3map.wts"));
+    EXPECT_EQ(MpqDeleteFile(archive, "war3map.wts"), DeleteResult::Absent);
     EXPECT_TRUE(MpqCloseUpdatedArchive(archive));
 }
 

@@ -2,6 +2,7 @@
 // were (or the target is the complete new map), and no temporary file is left behind. Runs
 // that need a process of their own (fewer rights, a file-size limit, a kill) run in a child.
 
+#include "tests/support/MpqSurgery.h"
 #include "tests/support/WriterFixtures.h"
 
 #include <gtest/gtest.h>
@@ -130,6 +131,72 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     kOpenError, kWriterStart + "\n"s}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+// --- Members that must go but stay -------------------------------------------------------
+
+// Puts other bytes in place of the source map as the writer starts, as a map editor saving
+// over the map during the run would.
+class SourceChangingProcessor : public SnapshotProcessor {
+public:
+    void Log(const std::string& text) override {
+        if (text == kWriterStart && changedSource)
+            WriteFileBytes(SourcePath, *changedSource);
+        SnapshotProcessor::Log(text);
+    }
+    std::optional<std::string> changedSource;
+};
+
+struct RemovalCase {
+    const char* name;
+    // Makes the member the library fails to remove, in the map at path.
+    std::function<void(MpqSurgery& map)> entangle;
+    // Whether the map is changed that way during the run rather than before it.
+    bool duringRun;
+    std::string message;
+    std::string writerTranscript;
+};
+
+class RefusedRemoval : public testing::TestWithParam<RemovalCase> {};
+
+TEST_P(RefusedRemoval, FailsTheRunAndChangesNothing) {
+    ScratchDir dir;
+    SourceChangingProcessor run;
+    run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+    run.TargetPath = dir.File("out.w3x");
+    const std::string original = ReadFileBytes(run.SourcePath);
+    MpqSurgery surgery(run.SourcePath);
+    GetParam().entangle(surgery);
+    surgery.Save();
+    const auto before = folderState(dir.Path());
+    if (GetParam().duringRun) {
+        run.changedSource = ReadFileBytes(run.SourcePath);
+        WriteFileBytes(run.SourcePath, original);
+    }
+    EXPECT_EQ(run.RunCatching(), GetParam().message);
+    EXPECT_EQ(run.WriterTranscript(), GetParam().writerTranscript);
+    EXPECT_EQ(folderState(dir.Path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, RefusedRemoval,
+    testing::Values(
+        // The library cannot remove a block that two entries of the hash table name.
+        RemovalCase{"Attributes",
+                    [](MpqSurgery& map) {
+                        map.AddName("(attributes)", 0x409, map.BlockOf("(attributes)"));
+                    },
+                    false, "Error removing (attributes) from map!",
+                    kWriterStart + "\n     Copied old map file\n"s +
+                        "     Removed war3map.wts\n     Added war3map.w3u (7 bytes)\n"},
+        // Named "war3map.doo" too, the table's block is known by that name, which comes first
+        // in "(listfile)", and must be left alone. Extraction refuses such a map, so it can
+        // only come about during the run.
+        RemovalCase{
+            "StringTable",
+            [](MpqSurgery& map) { map.SetBlockOf("war3map.doo", map.BlockOf("war3map.wts")); },
+            true, "Error removing war3map.wts from map!",
+            kWriterStart + "\n     Copied old map file\n"s}),
+    [](const testing::TestParamInfo<RemovalCase>& info) { return info.param.name; });
 
 // --- Runs in a child process ---------------------------------------------------------------
 

@@ -14,9 +14,27 @@ namespace {
 using Kestmarlapi::HashType;
 
 constexpr std::size_t kArchiveOffset = 512;
+constexpr std::uint32_t kFreeHashEntry = 0xFFFFFFFF;
 
 std::uint32_t tableKey(const char* name) {
     return Kestmarlapi::HashString(name, HashType::FileKey);
+}
+
+// The slot of name's entry, or with free, of the first free slot on name's probe path.
+std::uint32_t hashSlot(const std::vector<std::uint32_t>& words, const std::string& name,
+                       bool free) {
+    const auto count = static_cast<std::uint32_t>(words.size() / 4);
+    const std::uint32_t nameA = Kestmarlapi::HashString(name, HashType::NameA);
+    const std::uint32_t nameB = Kestmarlapi::HashString(name, HashType::NameB);
+    const std::uint32_t start = Kestmarlapi::HashString(name, HashType::TableOffset) & (count - 1);
+    for (std::uint32_t step = 0; step < count; ++step) {
+        const std::uint32_t slot = (start + step) & (count - 1);
+        const bool match = free ? words[slot * 4 + 3] == kFreeHashEntry
+                                : words[slot * 4] == nameA && words[slot * 4 + 1] == nameB;
+        if (match)
+            return slot;
+    }
+    throw std::runtime_error((free ? "no free hash entry for " : "no member ") + name);
 }
 
 } // namespace
@@ -59,21 +77,39 @@ void MpqSurgery::SetBlock(std::uint32_t index, const BlockEntry& entry) {
     std::memcpy(bytes.data() + tablePos, words.data(), words.size() * 4);
 }
 
-std::uint32_t MpqSurgery::BlockOf(const std::string& name) const {
-    const std::uint32_t count = HeaderField(kHashTableSize);
-    std::vector<std::uint32_t> words(count * 4);
+std::vector<std::uint32_t> MpqSurgery::hashWords() const {
+    std::vector<std::uint32_t> words(HeaderField(kHashTableSize) * 4);
     std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kHashTablePos),
                 words.size() * 4);
     Kestmarlapi::DecryptWords(words, tableKey("(hash table)"));
-    const std::uint32_t nameA = Kestmarlapi::HashString(name, HashType::NameA);
-    const std::uint32_t nameB = Kestmarlapi::HashString(name, HashType::NameB);
-    const std::uint32_t start = Kestmarlapi::HashString(name, HashType::TableOffset) & (count - 1);
-    for (std::uint32_t step = 0; step < count; ++step) {
-        const std::uint32_t slot = (start + step) & (count - 1);
-        if (words[slot * 4] == nameA && words[slot * 4 + 1] == nameB)
-            return words[slot * 4 + 3];
-    }
-    throw std::runtime_error("no member " + name);
+    return words;
+}
+
+void MpqSurgery::setHashWords(std::vector<std::uint32_t> words) {
+    Kestmarlapi::EncryptWords(words, tableKey("(hash table)"));
+    std::memcpy(bytes.data() + kArchiveOffset + HeaderField(kHashTablePos), words.data(),
+                words.size() * 4);
+}
+
+std::uint32_t MpqSurgery::BlockOf(const std::string& name) const {
+    const std::vector<std::uint32_t> words = hashWords();
+    return words[hashSlot(words, name, false) * 4 + 3];
+}
+
+void MpqSurgery::SetBlockOf(const std::string& name, std::uint32_t block) {
+    std::vector<std::uint32_t> words = hashWords();
+    words[hashSlot(words, name, false) * 4 + 3] = block;
+    setHashWords(std::move(words));
+}
+
+void MpqSurgery::AddName(const std::string& name, std::uint16_t locale, std::uint32_t block) {
+    std::vector<std::uint32_t> words = hashWords();
+    const std::uint32_t slot = hashSlot(words, name, true);
+    words[slot * 4] = Kestmarlapi::HashString(name, HashType::NameA);
+    words[slot * 4 + 1] = Kestmarlapi::HashString(name, HashType::NameB);
+    words[slot * 4 + 2] = locale; // the platform, in the high half, is 0
+    words[slot * 4 + 3] = block;
+    setHashWords(std::move(words));
 }
 
 std::uint32_t MpqSurgery::MemberWord(std::uint32_t block, std::size_t index) const {

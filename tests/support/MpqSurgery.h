@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace parlune::test {
 
@@ -26,6 +27,10 @@ public:
     void SetBlock(std::uint32_t index, const BlockEntry& entry);
     // Index of the block holding the member name; fails the test when absent.
     std::uint32_t BlockOf(const std::string& name) const;
+    // Points the hash entry of the member name at another block.
+    void SetBlockOf(const std::string& name, std::uint32_t block);
+    // Adds a hash entry naming block as name in locale.
+    void AddName(const std::string& name, std::uint16_t locale, std::uint32_t block);
 
     // Raw access to a field of the archive header (offsets as in the format).
     std::uint32_t HeaderField(std::size_t offset) const;
@@ -44,6 +49,8 @@ public:
     static constexpr std::size_t kBlockTableSize = 28;
 
 private:
+    std::vector<std::uint32_t> hashWords() const;
+    void setHashWords(std::vector<std::uint32_t> words);
     std::size_t memberWordOffset(std::uint32_t block, std::size_t index) const;
 
     std::string path;

@@ -43,9 +43,9 @@ const FailingRun kFailingRuns[] = {
     {"string number not an integer",
      Members{{"war3map.wts", "STRING abc\r\n{\r\nFootman\r\n}\r\n"}},
      QString::fromUtf8("'abc' ist kein g\xC3\xBCltiger Integerwert.")},
-    {"empty string table", Members{{"war3map.wts", ""}},
+    {"string table cut short", Members{{"war3map.wts", "STRING 1\r\n"}},
      QString::fromUtf8("Listenindex \xC3\xBC"
-                       "berschreitet das Maximum (0)")},
+                       "berschreitet das Maximum (1)")},
 };
 
 // Calls action from inside the next Log of a run (or whatever handles events next).

@@ -8,4 +8,11 @@ std::string DisplayText(const std::string& message) {
     return message;
 }
 
+ProcessingError OpenError(const std::string& message, Kestmarlapi::OpenFailure failure) {
+    if (failure != Kestmarlapi::OpenFailure::Protected)
+        return ProcessingError(message);
+    return ProcessingError(message +
+                           " The map is protected; use Parlune on the map before protecting it.");
+}
+
 } // namespace parlune

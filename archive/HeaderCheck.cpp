@@ -14,6 +14,16 @@ namespace {
 
 constexpr std::uint16_t kLargestSectorShift = 16;
 constexpr std::size_t kHeaderBytes = 32;
+constexpr std::size_t kHeaderSizeField = 4;
+constexpr std::size_t kArchiveSizeField = 8;
+constexpr std::size_t kVersionField = 12;
+constexpr std::size_t kSectorShiftField = 14;
+constexpr std::size_t kHashTablePosField = 16;
+constexpr std::size_t kBlockTablePosField = 20;
+constexpr std::size_t kHashTableSizeField = 24;
+constexpr std::size_t kBlockTableSizeField = 28;
+
+using Verdict = std::optional<OpenFailure>; // nothing when sane
 
 template <typename Value> Value field(const char* header, std::size_t offset) {
     Value value = 0;
@@ -21,21 +31,53 @@ template <typename Value> Value field(const char* header, std::size_t offset) {
     return value;
 }
 
-bool tableFits(const char* header, std::size_t positionField, std::size_t countField,
-               std::uint64_t archiveSpace) {
+std::uint64_t tableEnd(const char* header, std::size_t positionField, std::size_t countField) {
     constexpr std::uint64_t kEntrySize = 16;
     return field<std::uint32_t>(header, positionField) +
-               field<std::uint32_t>(header, countField) * kEntrySize <=
-           archiveSpace;
+           field<std::uint32_t>(header, countField) * kEntrySize;
+}
+
+bool tablesFit(const char* header, std::uint64_t archiveSpace) {
+    return tableEnd(header, kHashTablePosField, kHashTableSizeField) <= archiveSpace &&
+           tableEnd(header, kBlockTablePosField, kBlockTableSizeField) <= archiveSpace;
+}
+
+// The library refuses an archive whose tables start past the end of the file.
+bool tablesStartInside(const char* header, std::uint64_t archiveSpace) {
+    return field<std::uint32_t>(header, kHashTablePosField) <= archiveSpace &&
+           field<std::uint32_t>(header, kBlockTablePosField) <= archiveSpace;
+}
+
+// A header as archive writers make it for the format's first version: 32 bytes, and an
+// archive size that the library relies on, which is where the block table ends (writers put
+// the tables last) or where the file ends.
+bool isOrdinaryHeader(const char* header, std::uint64_t archiveSpace) {
+    const std::uint32_t archiveSize = field<std::uint32_t>(header, kArchiveSizeField);
+    return field<std::uint32_t>(header, kHeaderSizeField) == kHeaderBytes &&
+           field<std::uint16_t>(header, kVersionField) == 0 &&
+           (archiveSize == tableEnd(header, kBlockTablePosField, kBlockTableSizeField) ||
+            archiveSize == archiveSpace);
+}
+
+// A table that runs past the end of the file comes from a file cut short or from a protector.
+// The game reads what there is of such a table, takes the rest as empty, and ignores the
+// header size, the version and the archive size; protectors alter them so that editors refuse
+// the map, and the library reads it as malformed and read-only. A file cut short still has the
+// ordinary header it was written with, whose archive size ends at its block table, beyond what
+// is left. So a table running past the end under any other header is a protector's; tables
+// that start past the end, which the library refuses, are damage.
+Verdict archiveHeaderVerdict(const char* header, std::uint64_t archiveSpace) {
+    if (field<std::uint16_t>(header, kSectorShiftField) > kLargestSectorShift ||
+        !tablesStartInside(header, archiveSpace))
+        return OpenFailure::NotAnArchive;
+    if (tablesFit(header, archiveSpace))
+        return std::nullopt;
+    return isOrdinaryHeader(header, archiveSpace) ? OpenFailure::NotAnArchive
+                                                  : OpenFailure::Protected;
 }
 
 bool hasSignature(const char* bytes, const char* signature) {
     return std::memcmp(bytes, signature, 4) == 0;
-}
-
-bool archiveHeaderIsSane(const char* header, std::uint64_t archiveSpace) {
-    return field<std::uint16_t>(header, 14) <= kLargestSectorShift &&
-           tableFits(header, 16, 24, archiveSpace) && tableFits(header, 20, 28, archiveSpace);
 }
 
 // The library reads a file that begins with a Warcraft III map header as a map of that game,
@@ -59,7 +101,8 @@ bool readAsWarcraftMap(const std::string& path, std::ifstream& file) {
 }
 
 bool isTakenInMap(const char* bytes) {
-    return hasSignature(bytes, "MPQ\x1A") && field<std::uint32_t>(bytes, 4) >= kHeaderBytes;
+    return hasSignature(bytes, "MPQ\x1A") &&
+           field<std::uint32_t>(bytes, kHeaderSizeField) >= kHeaderBytes;
 }
 
 // Checks the archive header candidates at 512-byte boundaries, where the library looks for
@@ -68,19 +111,26 @@ bool isTakenInMap(const char* bytes) {
 // Elsewhere which one the library takes depends on rules of its own, so all must be sane. A
 // user data header points to the archive header it belongs to. Another archive format's
 // header, which the library handles badly, or no archive header at all, fails the check.
+// Protectors work on Warcraft III maps, so only a map's first header is judged a protector's;
+// the library reads that one by the rules of the first version, whatever version it declares.
 class HeaderScan {
 public:
     HeaderScan(std::ifstream& file, std::uint64_t fileSize) : file(file), fileSize(fileSize) {}
 
-    bool run(bool warcraftMap) {
+    Verdict run(bool warcraftMap) {
         if (warcraftMap)
-            if (const FirstHeader first = firstTakenHeader(); first != FirstHeader::LaterVersion)
-                return first == FirstHeader::Sane;
-        return everyCandidateIsSane();
+            // A first header that fails refuses the map, whatever version it declares.
+            if (const FirstHeader first = firstTakenHeader();
+                !first.laterVersion || first.verdict.has_value())
+                return first.verdict;
+        return everyCandidateIsSane() ? Verdict() : OpenFailure::NotAnArchive;
     }
 
 private:
-    enum class FirstHeader { Sane, NotSane, LaterVersion };
+    struct FirstHeader {
+        Verdict verdict = OpenFailure::NotAnArchive;
+        bool laterVersion = false;
+    };
 
     // Hands each 512-byte boundary with room for a header to visit, front to back, until
     // visit returns false. Returns whether the file could be read.
@@ -102,17 +152,15 @@ private:
 
     // No archive header at all is not sane.
     FirstHeader firstTakenHeader() {
-        FirstHeader first = FirstHeader::NotSane;
+        FirstHeader first;
         const bool read = forEachCandidate([&](const char* bytes, std::uint64_t offset) {
             if (!isTakenInMap(bytes))
                 return true;
-            if (field<std::uint16_t>(bytes, 12) != 0)
-                first = FirstHeader::LaterVersion;
-            else if (archiveHeaderIsSane(bytes, fileSize - offset))
-                first = FirstHeader::Sane;
+            first = {archiveHeaderVerdict(bytes, fileSize - offset),
+                     field<std::uint16_t>(bytes, kVersionField) != 0};
             return false;
         });
-        return read ? first : FirstHeader::NotSane;
+        return read ? first : FirstHeader();
     }
 
     bool everyCandidateIsSane() {
@@ -133,7 +181,7 @@ private:
             return userDataTargetIsSane(bytes, offset);
         if (!hasSignature(bytes, "MPQ\x1A"))
             return true;
-        return archiveHeaderIsSane(bytes, fileSize - offset);
+        return !archiveHeaderVerdict(bytes, fileSize - offset).has_value();
     }
 
     bool userDataTargetIsSane(const char* bytes, std::uint64_t offset) {
@@ -145,7 +193,7 @@ private:
         file.clear();
         file.seekg(position);
         return !read || !hasSignature(header, "MPQ\x1A") ||
-               archiveHeaderIsSane(header, fileSize - target);
+               !archiveHeaderVerdict(header, fileSize - target).has_value();
     }
 
     std::ifstream& file;
@@ -154,10 +202,10 @@ private:
 
 } // namespace
 
-bool HeaderIsSane(const std::string& path) {
+std::optional<OpenFailure> HeaderFailure(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
-        return false;
+        return OpenFailure::NotAnArchive;
     const auto fileSize = static_cast<std::uint64_t>(file.tellg());
     return HeaderScan(file, fileSize).run(readAsWarcraftMap(path, file));
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <strings.h>
 #include <vector>
 
@@ -58,11 +59,32 @@ bool registerName(HANDLE mpq, const std::string& name) {
     return named && strcasecmp(knownName, name.c_str()) == 0;
 }
 
-bool isReadOnly(HANDLE mpq) {
+void report(OpenFailure* out, OpenFailure failure) {
+    if (out != nullptr)
+        *out = failure;
+}
+
+// Opens the archive with the library once its header has passed the check. Nothing when it
+// opened, otherwise why not.
+std::optional<OpenFailure> openChecked(const std::string& path, DWORD openFlags, HANDLE* mpq) {
+    if (const auto failure = HeaderFailure(path))
+        return failure;
+    if (!::SFileOpenArchive(path.c_str(), 0, openFlags, mpq))
+        return OpenFailure::NotAnArchive;
+    return std::nullopt;
+}
+
+// Why the library opened the archive read-only, or nothing when it may be written. It opens
+// an archive that it finds malformed read-only. Once the header check has passed an archive,
+// what the library can still find malformed are header fields that the game ignores (the
+// header size, the version, a table said to start inside the header): a protector's work.
+std::optional<OpenFailure> readOnlyReason(HANDLE mpq) {
     DWORD flags = 0;
     if (!SFileGetFileInfo(mpq, SFileMpqFlags, &flags, sizeof flags, nullptr))
-        return true;
-    return (flags & MPQ_FLAG_READ_ONLY) != 0;
+        return OpenFailure::NotAnArchive;
+    if ((flags & MPQ_FLAG_READ_ONLY) == 0)
+        return std::nullopt;
+    return (flags & MPQ_FLAG_MALFORMED) != 0 ? OpenFailure::Protected : OpenFailure::NotAnArchive;
 }
 
 // Removes "(attributes)" through the pseudo-name of its block; by name the library refuses,
@@ -283,17 +305,20 @@ void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total)
 
 } // namespace
 
-bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive) {
+bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive, OpenFailure* failure) {
     useNeutralLocale();
     HANDLE mpq = nullptr;
     // The names in "(listfile)" are not needed for reading, and the library would read that
     // member before it could be checked.
     const DWORD openFlags = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES;
-    if (!HeaderIsSane(path) || !::SFileOpenArchive(path.c_str(), 0, openFlags, &mpq))
+    if (const auto refusal = openChecked(path, openFlags, &mpq)) {
+        report(failure, *refusal);
         return false;
+    }
     auto* opened = new Archive{mpq, path};
     if (!everyMemberReachable(mpq) || !internalMembersAreSafe(*opened)) {
         SFileCloseArchive(opened);
+        report(failure, OpenFailure::NotAnArchive);
         return false;
     }
     *archive = opened;
@@ -339,7 +364,8 @@ void SFileCloseArchive(ArchiveHandle archive) {
 }
 
 bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
-                             std::uint32_t maxFileCount, ArchiveHandle* archive) {
+                             std::uint32_t maxFileCount, ArchiveHandle* archive,
+                             OpenFailure* failure) {
     // Flag 4 (open an existing archive) is the library's default way of opening; the
     // maximum member count 0 leaves the hash table as it is.
     (void)flags;
@@ -347,10 +373,13 @@ bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
     useNeutralLocale();
     CompleteSigningMath();
     HANDLE mpq = nullptr;
-    if (!HeaderIsSane(path) || !::SFileOpenArchive(path.c_str(), 0, 0, &mpq))
+    if (const auto refusal = openChecked(path, 0, &mpq)) {
+        report(failure, *refusal);
         return false;
-    if (isReadOnly(mpq)) {
+    }
+    if (const auto refusal = readOnlyReason(mpq)) {
         ::SFileCloseArchive(mpq);
+        report(failure, *refusal);
         return false;
     }
     *archive = new Archive{mpq, path, removeAttributes(mpq)};

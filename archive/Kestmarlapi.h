@@ -29,11 +29,18 @@ inline constexpr std::uint32_t kAddCompress = 0x200;
 inline constexpr std::uint32_t kAddReplaceExisting = 0x001;
 inline constexpr std::uint32_t kCompressionDeflate = 2;
 
+// Why an archive was not opened.
+enum class OpenFailure {
+    NotAnArchive, // not an archive, or one too damaged or hostile to be read safely
+    Protected,    // a map protector's header, which the library reads as malformed
+};
+
 // --- Reading -------------------------------------------------------------------------------
 
 // Opens the archive at path for reading. False when the file is not an archive that could be
-// opened; *archive is then untouched.
-bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive);
+// opened; *archive is then untouched and *failure, when given, says why.
+bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive,
+                      OpenFailure* failure = nullptr);
 
 // Opens a member of this archive (never a file on disk). False exactly when it is absent.
 bool SFileOpenFileEx(ArchiveHandle archive, const std::string& name, ArchiveFileHandle* file);
@@ -53,11 +60,13 @@ void SFileCloseArchive(ArchiveHandle archive);
 
 // Opens an existing archive for update and removes its "(attributes)" member at once: the
 // library can only drop that member before any other change, and would rebuild it otherwise.
-// An archive with a weak signature is signed again when it is written. False when the file cannot
-// be opened for writing, including an archive the library only opens read-only (a damaged or
-// protected map); nothing is changed then.
+// An archive with a weak signature is signed again when it is written. False when the file
+// cannot be opened for writing, including an archive the library only opens read-only; nothing
+// is changed then, and *failure, when given, says why: Protected when the library found the
+// archive malformed, the mark of a protector's header.
 bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
-                             std::uint32_t maxFileCount, ArchiveHandle* archive);
+                             std::uint32_t maxFileCount, ArchiveHandle* archive,
+                             OpenFailure* failure = nullptr);
 
 // Stores size bytes as the member name, compressed, replacing a member of that name when the
 // flags ask for it. The library fixes the deflate level at 6 per sector and ignores the level

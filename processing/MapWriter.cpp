@@ -29,8 +29,9 @@ constexpr int kCompressionLevel = 9;
 class UpdatedArchive {
 public:
     explicit UpdatedArchive(const std::string& path) {
-        if (!api::MpqOpenArchiveForUpdate(path, kOpenFlags, 0, &archive))
-            throw ProcessingError(kOpenError);
+        api::OpenFailure failure = api::OpenFailure::NotAnArchive;
+        if (!api::MpqOpenArchiveForUpdate(path, kOpenFlags, 0, &archive, &failure))
+            throw OpenError(kOpenError, failure);
     }
     ~UpdatedArchive() {
         if (archive != nullptr)

@@ -20,8 +20,9 @@ private:
 } // namespace
 
 SourceMap::SourceMap(const std::string& path) {
-    if (!Kestmarlapi::SFileOpenArchive(path, &archive))
-        throw ProcessingError("Error opening map file!");
+    Kestmarlapi::OpenFailure failure = Kestmarlapi::OpenFailure::NotAnArchive;
+    if (!Kestmarlapi::SFileOpenArchive(path, &archive, &failure))
+        throw OpenError("Error opening map file!", failure);
     block = std::make_unique<char[]>(kBlockSize);
 }
 

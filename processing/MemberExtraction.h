@@ -18,7 +18,8 @@ inline constexpr std::uint64_t kMaxMemberSize = 256u * 1024 * 1024;
 // that every member passes through.
 class SourceMap {
 public:
-    // Raises "Error opening map file!" when path is not an archive that could be opened.
+    // Raises "Error opening map file!" when path is not an archive that could be opened,
+    // followed by advice when the map is protected.
     explicit SourceMap(const std::string& path);
     ~SourceMap();
     SourceMap(const SourceMap&) = delete;

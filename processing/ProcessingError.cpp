@@ -12,4 +12,11 @@ void ThrowTooLarge(const std::string& name, std::uint64_t size) {
     throw ProcessingError(name + " is too large (" + std::to_string(size) + " bytes)!");
 }
 
+ProcessingError OpenError(const std::string& message, Kestmarlapi::OpenFailure failure) {
+    if (failure != Kestmarlapi::OpenFailure::Protected)
+        return ProcessingError(message);
+    return ProcessingError(message +
+                           " The map is protected; use Parlune on the map before protecting it.");
+}
+
 } // namespace parlune

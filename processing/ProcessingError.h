@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/Kestmarlapi.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -20,5 +22,9 @@ public:
 // "." (after a letter or a digit, say); a message ending in ".", "!", ")" or a space is
 // shown unchanged.
 std::string DisplayText(const std::string& message);
+
+// The failure to open a map with the message given. A protected map is no broken file: its
+// message goes on to say so and what to do instead.
+ProcessingError OpenError(const std::string& message, Kestmarlapi::OpenFailure failure);
 
 } // namespace parlune

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace parlune::test {
 namespace {
 
@@ -101,6 +103,63 @@ TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
     surgery.SetHeaderField(MpqSurgery::kBlockTableSize, surgery.BlockCount() + 8);
     surgery.Save();
     expectRefused(map, "Error opening map file!");
+}
+
+// Declares a block table far past the end of the file and an archive size that fits neither
+// it nor the file, as protectors do.
+void protectTables(const std::string& map, std::uint32_t archiveSize) {
+    MpqSurgery surgery(map);
+    surgery.SetHeaderField(MpqSurgery::kArchiveSize, archiveSize);
+    surgery.SetHeaderField(MpqSurgery::kBlockTableSize, 0x00100000);
+    surgery.Save();
+}
+
+// Puts a user data header in front of the archive, which moves on by 512 bytes. In a map the
+// game and the library pass over it to the archive header.
+void insertUserData(const std::string& map) {
+    const auto word = [](std::uint32_t value) {
+        return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    const std::string userData = "MPQ\x1B" + word(16) + word(512) + word(16);
+    std::string bytes = ReadFileBytes(map);
+    bytes.insert(512, userData + std::string(512 - userData.size(), '\0'));
+    WriteFileBytes(map, bytes);
+}
+
+void cutShort(const std::string& map) {
+    const std::string bytes = ReadFileBytes(map);
+    WriteFileBytes(map, bytes.substr(0, bytes.size() - 8)); // the block table comes last
+}
+
+struct HeaderCase {
+    const char* name;
+    std::function<void(const std::string& map)> alter;
+    std::string message;
+};
+
+// A protector's header is no broken file, and the message says what to do instead; a map cut
+// short, whose tables run past its end just the same, is damaged.
+TEST_F(HostileMap, AProtectorsHeaderIsToldFromAMapCutShort) {
+    const std::string protectedMap =
+        "Error opening map file! The map is protected; use Parlune on the map before "
+        "protecting it.";
+    const HeaderCase cases[] = {
+        {"archive size past the file",
+         [](const std::string& map) { protectTables(map, 0xFFFFFFFF); }, protectedMap},
+        {"behind a user data header",
+         [](const std::string& map) {
+             protectTables(map, 0);
+             insertUserData(map);
+         },
+         protectedMap},
+        {"cut short", cutShort, "Error opening map file!"},
+    };
+    for (const HeaderCase& header : cases) {
+        SCOPED_TRACE(header.name);
+        const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(3)}});
+        header.alter(map);
+        expectRefused(map, header.message);
+    }
 }
 
 TEST_F(HostileMap, AStoredMemberLongerThanItsSizeIsRefused) {

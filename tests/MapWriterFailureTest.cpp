@@ -27,6 +27,9 @@ constexpr std::size_t kHeaderSizeOffset = 4;     // inside the archive header
 constexpr std::size_t kFormatVersionOffset = 12; // inside the archive header
 constexpr const char* kCopyError = "Error copying map file!";
 constexpr const char* kOpenError = "Error opening map file for writing!";
+constexpr const char* kProtectedOpenError =
+    "Error opening map file for writing! The map is "
+    "protected; use Parlune on the map before protecting it.";
 constexpr const char* kWriteError = "Error writing map file!";
 
 // A small map whose table the run empties: its log is the same whatever the inliner keeps.
@@ -122,14 +125,14 @@ INSTANTIATE_TEST_SUITE_P(
                         // archive read-only although every member can still be read.
                         patchByte(run.SourcePath, kArchiveOffset + kHeaderSizeOffset, 0x2C);
                     },
-                    kOpenError, kWriterStart + "\n     Copied old map file\n"s},
+                    kProtectedOpenError, kWriterStart + "\n     Copied old map file\n"s},
         FailureCase{"DamagedMapUpdatedInPlace",
                     [](const ScratchDir& dir, RecordingProcessor& run) {
                         run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
                         run.TargetPath = run.SourcePath;
                         patchByte(run.SourcePath, kArchiveOffset + kFormatVersionOffset, 7);
                     },
-                    kOpenError, kWriterStart + "\n"s}),
+                    kProtectedOpenError, kWriterStart + "\n"s}),
     [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 // --- Members that must go but stay -------------------------------------------------------

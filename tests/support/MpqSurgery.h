@@ -43,6 +43,8 @@ public:
 
     void Save() const;
 
+    static constexpr std::size_t kHeaderSize = 4;
+    static constexpr std::size_t kArchiveSize = 8;
     static constexpr std::size_t kHashTablePos = 16;
     static constexpr std::size_t kBlockTablePos = 20;
     static constexpr std::size_t kHashTableSize = 24;

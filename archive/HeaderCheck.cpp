@@ -1,5 +1,7 @@
 #include "archive/HeaderCheck.h"
 
+#include "archive/MpqCrypto.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -22,6 +24,10 @@ constexpr std::size_t kHashTablePosField = 16;
 constexpr std::size_t kBlockTablePosField = 20;
 constexpr std::size_t kHashTableSizeField = 24;
 constexpr std::size_t kBlockTableSizeField = 28;
+// Hash entries with a block index from here on are free or deleted.
+constexpr std::uint32_t kDeletedEntry = 0xFFFFFFFE;
+// In a block's flags; in its size, the bit that makes it 2 GiB or more.
+constexpr std::uint32_t kExistsFlag = 0x80000000;
 
 using Verdict = std::optional<OpenFailure>; // nothing when sane
 
@@ -156,7 +162,7 @@ private:
         const bool read = forEachCandidate([&](const char* bytes, std::uint64_t offset) {
             if (!isTakenInMap(bytes))
                 return true;
-            first = {archiveHeaderVerdict(bytes, fileSize - offset),
+            first = {verdictAt(bytes, offset, true),
                      field<std::uint16_t>(bytes, kVersionField) != 0};
             return false;
         });
@@ -181,7 +187,7 @@ private:
             return userDataTargetIsSane(bytes, offset);
         if (!hasSignature(bytes, "MPQ\x1A"))
             return true;
-        return !archiveHeaderVerdict(bytes, fileSize - offset).has_value();
+        return !verdictAt(bytes, offset, isFirstVersion(bytes)).has_value();
     }
 
     bool userDataTargetIsSane(const char* bytes, std::uint64_t offset) {
@@ -193,7 +199,62 @@ private:
         file.clear();
         file.seekg(position);
         return !read || !hasSignature(header, "MPQ\x1A") ||
-               !archiveHeaderVerdict(header, fileSize - target).has_value();
+               !verdictAt(header, target, isFirstVersion(header)).has_value();
+    }
+
+    static bool isFirstVersion(const char* header) {
+        return field<std::uint16_t>(header, kVersionField) == 0;
+    }
+
+    // The verdict on the archive header at offset, whose tables, when the library reads it by
+    // the rules of the first version, are checked too.
+    Verdict verdictAt(const char* header, std::uint64_t offset, bool readAsFirstVersion) {
+        const Verdict verdict = archiveHeaderVerdict(header, fileSize - offset);
+        if (verdict || !readAsFirstVersion || signatureEntriesAreSound(header, offset))
+            return verdict;
+        return OpenFailure::NotAnArchive;
+    }
+
+    // The library asserts on opening an archive whose "(signature)" names a block that it does
+    // not take as a member: one past the block table, not flagged as existing, of 2 GiB or
+    // more, or starting past the end of the file. The tables lie inside the file here.
+    bool signatureEntriesAreSound(const char* header, std::uint64_t offset) {
+        const std::vector<std::uint32_t> hashes =
+            table(header, offset, kHashTablePosField, kHashTableSizeField, "(hash table)");
+        const std::vector<std::uint32_t> blocks =
+            table(header, offset, kBlockTablePosField, kBlockTableSizeField, "(block table)");
+        const std::uint32_t nameA = HashString("(signature)", HashType::NameA);
+        const std::uint32_t nameB = HashString("(signature)", HashType::NameB);
+        for (std::size_t entry = 0; entry + 4 <= hashes.size(); entry += 4) {
+            const std::uint32_t block = hashes[entry + 3];
+            if (hashes[entry] != nameA || hashes[entry + 1] != nameB || block >= kDeletedEntry)
+                continue;
+            if (std::uint64_t{block} * 4 + 4 > blocks.size())
+                return false;
+            const std::uint32_t* fields = blocks.data() + std::size_t{block} * 4;
+            if ((fields[3] & kExistsFlag) == 0 || (fields[2] & kExistsFlag) != 0 ||
+                offset + fields[0] >= fileSize)
+                return false;
+        }
+        return true;
+    }
+
+    // An encrypted table of 16-byte entries, as 32-bit words, decrypted; empty when it cannot
+    // be read.
+    std::vector<std::uint32_t> table(const char* header, std::uint64_t offset,
+                                     std::size_t positionField, std::size_t countField,
+                                     const char* keyName) {
+        std::vector<std::uint32_t> words(std::size_t{field<std::uint32_t>(header, countField)} * 4);
+        const auto position = file.tellg();
+        file.seekg(
+            static_cast<std::streamoff>(offset + field<std::uint32_t>(header, positionField)));
+        if (!file.read(reinterpret_cast<char*>(words.data()),
+                       static_cast<std::streamsize>(words.size() * sizeof(std::uint32_t))))
+            words.clear();
+        file.clear();
+        file.seekg(position);
+        DecryptWords(words, HashString(keyName, HashType::FileKey));
+        return words;
     }
 
     std::ifstream& file;

@@ -189,6 +189,31 @@ TEST_F(HostileMap, UnknownBlockFlagsAreRefused) {
     expectRefused(map, "Error opening map file!");
 }
 
+// The library asserts on opening a map whose "(signature)" names a block it does not take as a
+// member.
+TEST_F(HostileMap, ASignatureOfNoMemberIsRefused) {
+    Kestmarlapi::NewArchiveOptions options;
+    options.withAttributes = false;
+    options.signWeak = true;
+    const std::string map = MakeMap(dir, "signed.w3x", {{"war3map.wts", kTable}}, options);
+    for (const auto& [name, alter] :
+         std::vector<std::pair<const char*, std::function<void(BlockEntry&)>>>{
+             {"not existing", [](BlockEntry& entry) { entry.flags &= 0x7FFFFFFF; }},
+             {"2 GiB", [](BlockEntry& entry) { entry.fileSize = 0x80000000; }},
+             {"past the end", [](BlockEntry& entry) { entry.filePos = 0x7FFFFFFF; }}}) {
+        SCOPED_TRACE(name);
+        const std::string altered = dir.File(std::string(name) + ".w3x");
+        std::filesystem::copy_file(map, altered);
+        MpqSurgery surgery(altered);
+        const std::uint32_t block = surgery.BlockOf("(signature)");
+        BlockEntry entry = surgery.Block(block);
+        alter(entry);
+        surgery.SetBlock(block, entry);
+        surgery.Save();
+        expectRefused(altered, "Error opening map file!");
+    }
+}
+
 TEST_F(HostileMap, AMemberPointingPastTheEndIsRefused) {
     const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
     MpqSurgery surgery(map);

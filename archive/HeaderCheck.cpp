@@ -26,8 +26,8 @@ constexpr std::size_t kHashTableSizeField = 24;
 constexpr std::size_t kBlockTableSizeField = 28;
 // Hash entries with a block index from here on are free or deleted.
 constexpr std::uint32_t kDeletedEntry = 0xFFFFFFFE;
-// In a block's flags; in its size, the bit that makes it 2 GiB or more.
-constexpr std::uint32_t kExistsFlag = 0x80000000;
+constexpr std::uint32_t kExistsFlag = 0x80000000; // in a block's flags
+constexpr std::uint32_t kTwoGiB = 0x80000000;
 
 using Verdict = std::optional<OpenFailure>; // nothing when sane
 
@@ -232,7 +232,7 @@ private:
             if (std::uint64_t{block} * 4 + 4 > blocks.size())
                 return false;
             const std::uint32_t* fields = blocks.data() + std::size_t{block} * 4;
-            if ((fields[3] & kExistsFlag) == 0 || (fields[2] & kExistsFlag) != 0 ||
+            if ((fields[3] & kExistsFlag) == 0 || fields[2] >= kTwoGiB ||
                 offset + fields[0] >= fileSize)
                 return false;
         }

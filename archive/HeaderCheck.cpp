@@ -3,11 +3,13 @@
 #include "archive/MpqCrypto.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <vector>
 
 namespace parlune::Kestmarlapi {
@@ -138,8 +140,9 @@ private:
         bool laterVersion = false;
     };
 
-    // Hands each 512-byte boundary with room for a header to visit, front to back, until
-    // visit returns false. Returns whether the file could be read.
+    // Hands each 512-byte boundary to visit, front to back, with how many of a header's bytes
+    // the file has there (the missing ones are zero), until visit returns false. Returns
+    // whether the file could be read.
     template <typename Visit> bool forEachCandidate(Visit visit) {
         constexpr std::size_t kChunk = 1 << 20;
         std::vector<char> chunk(kChunk);
@@ -149,9 +152,17 @@ private:
             file.seekg(static_cast<std::streamoff>(start));
             if (!file.read(chunk.data(), static_cast<std::streamsize>(length)))
                 return false;
-            for (std::size_t at = 0; at + kHeaderBytes <= length; at += 512)
-                if (!visit(chunk.data() + at, start + at))
+            for (std::size_t at = 0; at < length; at += 512) {
+                const std::size_t available = std::min(kHeaderBytes, length - at);
+                const char* bytes = chunk.data() + at;
+                std::array<char, kHeaderBytes> cut{};
+                if (available < kHeaderBytes) {
+                    std::copy_n(bytes, available, cut.data());
+                    bytes = cut.data();
+                }
+                if (!visit(bytes, start + at, available))
                     return true;
+            }
         }
         return true;
     }
@@ -159,25 +170,35 @@ private:
     // No archive header at all is not sane.
     FirstHeader firstTakenHeader() {
         FirstHeader first;
-        const bool read = forEachCandidate([&](const char* bytes, std::uint64_t offset) {
-            if (!isTakenInMap(bytes))
-                return true;
-            first = {verdictAt(bytes, offset, true),
-                     field<std::uint16_t>(bytes, kVersionField) != 0};
-            return false;
-        });
+        const bool read =
+            forEachCandidate([&](const char* bytes, std::uint64_t offset, std::size_t available) {
+                if (available < kHeaderBytes || !isTakenInMap(bytes))
+                    return true;
+                first = {verdictAt(bytes, offset, true),
+                         field<std::uint16_t>(bytes, kVersionField) != 0};
+                return false;
+            });
         return read ? first : FirstHeader();
     }
 
     bool everyCandidateIsSane() {
         bool sane = true;
         bool foundArchive = false;
-        const bool read = forEachCandidate([&](const char* bytes, std::uint64_t offset) {
-            foundArchive = foundArchive || hasSignature(bytes, "MPQ\x1A");
-            sane = candidateIsSane(bytes, offset);
-            return sane;
-        });
+        const bool read =
+            forEachCandidate([&](const char* bytes, std::uint64_t offset, std::size_t available) {
+                foundArchive = foundArchive || hasSignature(bytes, "MPQ\x1A");
+                sane = available == kHeaderBytes ? candidateIsSane(bytes, offset)
+                                                 : !mayBeginAHeader(bytes, available);
+                return sane;
+            });
         return read && sane && foundArchive;
+    }
+
+    // The library reads a header cut off by the end of the file with whatever its buffer held
+    // before: one that may begin like an archive header cannot be checked.
+    static bool mayBeginAHeader(const char* bytes, std::size_t available) {
+        return std::string_view("MP").starts_with(
+            std::string_view(bytes, std::min<std::size_t>(available, 2)));
     }
 
     bool candidateIsSane(const char* bytes, std::uint64_t offset) {

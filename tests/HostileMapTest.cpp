@@ -189,6 +189,17 @@ TEST_F(HostileMap, UnknownBlockFlagsAreRefused) {
     expectRefused(map, "Error opening map file!");
 }
 
+// Past the end of the file the library reads a header out of whatever its buffer held before,
+// and it asserts on headers of another archive format: a file ending in the start of one is
+// refused.
+TEST_F(HostileMap, AHeaderCutOffByTheEndIsRefused) {
+    // An archive header the library passes over, as it declares fewer than 32 bytes.
+    std::string bytes = "MPQ\x1A" + std::string(508, '\0');
+    const std::string map = dir.File("cut.w3x");
+    WriteFileBytes(map, bytes + "MPK\x1A\x56\x3E");
+    expectRefused(map, "Error opening map file!");
+}
+
 // The library asserts on opening a map whose "(signature)" names a block it does not take as a
 // member.
 TEST_F(HostileMap, ASignatureOfNoMemberIsRefused) {

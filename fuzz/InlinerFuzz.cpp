@@ -1,11 +1,14 @@
 // Contract: any string table and member contents may end in a ProcessingError, nothing worse.
 // The inliner then gives exactly what the plain, literal inliner gives; a member without a
-// marker comes out unchanged; and every string kept in the table is named by a marker.
+// marker comes out unchanged; every marker it leaves either stood in the input at the same
+// place with the same digits or names a kept string; and every string kept in the table is
+// named by a marker.
 //
 // Input: the first byte chooses the options, the rest is the string table followed by the
 // rewritten and the scanned members, each part after a "|~|".
 
 #include "fuzz/FuzzSupport.h"
+#include "processing/InlinedMember.h"
 #include "processing/Inliner.h"
 #include "processing/ProcessingError.h"
 #include "tests/support/LiteralInliner.h"
@@ -67,9 +70,57 @@ void checkAgainstLiteral(const parlune::RunState& input, parlune::fuzz::QuietPro
         std::abort();
 }
 
-// A member without a marker comes out unchanged, and every string kept in the table is named
-// by a marker of the input: only a reference left in place keeps a string, and text inserted
-// by the inliner is never searched.
+// Where each byte of a member as the inliner leaves it comes from: its offset in the member as
+// extracted, or npos for a byte of an inserted text.
+std::vector<std::size_t> originsOf(const parlune::MapFileSlot& slot,
+                                   const parlune::InlinedStringTable& strings) {
+    std::vector<std::size_t> origins;
+    std::size_t at = 0;
+    const auto keep = [&](std::size_t end) {
+        for (; at < end; ++at)
+            origins.push_back(at);
+    };
+    for (const parlune::Replacement& replacement : slot.Replacements) {
+        keep(replacement.Offset);
+        origins.insert(origins.end(), strings.TextLength(replacement.String, slot.ScriptTexts),
+                       std::string::npos);
+        at += parlune::ReplacedLength(slot.Data, replacement);
+    }
+    keep(slot.Data.size());
+    return origins;
+}
+
+bool isKept(const parlune::RunState& state, std::int32_t number) {
+    for (const parlune::TWTSEntry& entry : state.Entries)
+        if (entry.Id == number)
+            return true;
+    return false;
+}
+
+// Every marker of a member as the inliner leaves it was in the member as extracted at the same
+// place, with the same digits, or it names a string that is kept.
+void checkMarkers(const parlune::MapFileSlot& before, const parlune::RunState& output,
+                  const parlune::MapFileSlot& after) {
+    const std::string data = parlune::test::InlinedData(after, output.InlinedStrings);
+    const std::vector<std::size_t> origins = originsOf(after, output.InlinedStrings);
+    for (std::size_t at = data.find(parlune::kReferenceMarker); at != std::string::npos;
+         at = data.find(parlune::kReferenceMarker, at + 1)) {
+        const std::string_view digits = parlune::DigitsAfterMarker(data, at);
+        const std::size_t origin = origins[at];
+        if (origin != std::string::npos &&
+            before.Data.compare(origin, parlune::kReferenceMarker.size(),
+                                parlune::kReferenceMarker) == 0 &&
+            parlune::DigitsAfterMarker(before.Data, origin) == digits)
+            continue;
+        const auto number = parlune::ReferenceNumber(digits);
+        if (!number || !isKept(output, *number))
+            std::abort();
+    }
+}
+
+// A member without a marker comes out unchanged; no marker changes the string it names; and
+// every string kept in the table is named by a marker of the input: only a reference left in
+// place keeps a string, and text inserted by the inliner is never searched.
 void checkInvariants(const parlune::RunState& input, const parlune::RunState& output) {
     parlune::RetainedIds named;
     for (std::size_t i = 0; i < output.MapFiles.size(); ++i) {
@@ -77,6 +128,7 @@ void checkInvariants(const parlune::RunState& input, const parlune::RunState& ou
         if (before.find(parlune::kReferenceMarker) == std::string::npos &&
             parlune::test::InlinedData(output.MapFiles[i], output.InlinedStrings) != before)
             std::abort();
+        checkMarkers(input.MapFiles[i], output, output.MapFiles[i]);
         parlune::KeepReferencedStrings(before, named);
     }
     for (const parlune::MapFileSlot& scanned : input.ScannedFiles)

@@ -103,6 +103,99 @@ bool staysInPlace(std::uint32_t place, MemberRules rules, const StringIndex& ind
            (rules.skin && index.Entry(place).Lines.size() >= 2);
 }
 
+// Follows a member's new bytes as its references are decided front to back, far enough to
+// keep every insertion from changing which string a marker names: a text may not make a
+// marker with the bytes around it, nor run on the digits of a marker left in place. What is
+// followed is how many bytes of a marker's start the new bytes end with, and whether they end
+// in the digits of a marker left in place.
+class MarkerGuard {
+public:
+    MarkerGuard(std::string_view data, const StringIndex& index, bool script)
+        : data(data), index(index), script(script) {}
+
+    // Decides the reference of replacement, whose string must stay in place when mustStay,
+    // and follows the new bytes past it. True when the string's text takes its place.
+    bool Replaces(const Replacement& replacement, bool mustStay) {
+        passTo(replacement.Offset);
+        const std::size_t end = replacement.Offset + replacedLength(replacement);
+        const bool replaces = !mustStay && allows(replacement.String, data.substr(end, kContext));
+        if (!replaces) {
+            markerStart = 0; // the new bytes end in the marker's digits
+            inDigits = true;
+        } else if (textLength(replacement.String) > 0) {
+            markerStart = startAtEnd;
+            inDigits = false;
+        }
+        passed = end;
+        return replaces;
+    }
+
+private:
+    // Bytes that can join a text into a marker on either side: one fewer than a marker's.
+    static constexpr std::size_t kContext = kReferenceMarker.size() - 1;
+
+    std::size_t replacedLength(const Replacement& replacement) const {
+        return kReferenceMarker.size() + DigitsAfterMarker(data, replacement.Offset).size();
+    }
+
+    std::size_t textLength(std::uint32_t place) const {
+        return place == StringIndex::kNotFound ? 0 : index.TextLength(place, script);
+    }
+
+    // Takes the member's own bytes up to offset. They follow the digits of the last reference,
+    // which end at a byte that is no digit.
+    void passTo(std::size_t offset) {
+        if (offset == passed)
+            return;
+        const std::string_view bytes = data.substr(passed, offset - passed);
+        markerStart = bytes.size() >= kContext || markerStart == 0
+                          ? MarkerStartAtEnd(bytes)
+                          : MarkerStartAtEnd(std::string(kReferenceMarker.substr(0, markerStart)) +
+                                             std::string(bytes));
+        inDigits = false;
+        passed = offset;
+    }
+
+    // Whether the text of the string at place may stand between the new bytes so far and after;
+    // sets startAtEnd for the new bytes with the text in place.
+    bool allows(std::uint32_t place, std::string_view after) {
+        const TextEdges edges = place == StringIndex::kNotFound ? TextEdges() : index.Edges(place);
+        const bool empty = textLength(place) == 0;
+        if (edges.holdsMarker || (inDigits && !empty && edges.startsWithDigit))
+            return false;
+        if (markerStart == 0) {
+            startAtEnd = edges.markerStartAtEnd;
+            return !makesMarker(startAtEnd, {}, after);
+        }
+        // Rare: the bytes so far end in a marker's start, so the text itself is looked at.
+        const std::string_view text =
+            empty ? std::string_view() : InlinedText(index.Entry(place).Lines, script, scratch);
+        const std::string joined =
+            std::string(kReferenceMarker.substr(0, markerStart)) + std::string(text);
+        startAtEnd = MarkerStartAtEnd(joined);
+        return !makesMarker(markerStart, text, after);
+    }
+
+    // Whether a marker's first start bytes, text and after hold a marker. None of the three
+    // holds one on its own.
+    static bool makesMarker(std::size_t start, std::string_view text, std::string_view after) {
+        if (start == 0 && text.empty())
+            return false;
+        const std::string joined =
+            std::string(kReferenceMarker.substr(0, start)) + std::string(text) + std::string(after);
+        return joined.find(kReferenceMarker) != std::string::npos;
+    }
+
+    std::string_view data;
+    const StringIndex& index;
+    bool script;
+    std::size_t passed = 0;
+    std::size_t markerStart = 0;
+    bool inDigits = false;
+    std::size_t startAtEnd = 0;
+    std::string scratch;
+};
+
 // Members and the table are capped well below 4 GiB on extraction; this guards the 32-bit
 // offsets of the replacements against members made some other way.
 void checkOffsetsFit(std::string_view name, std::size_t size) {
@@ -138,6 +231,7 @@ StringIndex::StringIndex(const std::vector<TWTSEntry>& entries) : table(entries)
             placesById.Add(entries[place].Id, static_cast<std::uint32_t>(place + 1));
     plainLengths.assign(entries.size(), kUnmeasured);
     scriptLengths.assign(entries.size(), kUnmeasured);
+    edges.assign(entries.size(), {});
     marks.assign(entries.size(), 0);
 }
 
@@ -173,6 +267,9 @@ void StringIndex::MeasureRequestedTexts() {
         if ((marks[place] & requested) == 0)
             continue;
         const LineList& lines = table[place].Lines;
+        if ((marks[place] & kEdgesMeasured) == 0)
+            edges[place] = MeasureTextEdges(lines);
+        marks[place] |= kEdgesMeasured;
         // The plain length comes at no cost once the lines are read for the script's.
         if ((marks[place] & kScriptRequested) && scriptLengths[place] == kUnmeasured) {
             plainLengths[place] = capped(PlainTextLength(lines));
@@ -185,6 +282,30 @@ void StringIndex::MeasureRequestedTexts() {
             plainLengths[place] = capped(PlainTextLength(lines));
         marks[place] &= static_cast<std::uint8_t>(~requested);
     }
+}
+
+TextEdges MeasureTextEdges(const LineList& lines) {
+    TextEdges edges;
+    if (lines.empty())
+        return edges;
+    // A marker never spans a line end.
+    for (const std::string& line : lines)
+        edges.holdsMarker = edges.holdsMarker || line.find(kReferenceMarker) != std::string::npos;
+    const std::string& first = lines.front();
+    edges.startsWithDigit = !first.empty() && first[0] >= '0' && first[0] <= '9';
+    edges.markerStartAtEnd = static_cast<std::uint8_t>(MarkerStartAtEnd(lines.back()));
+    return edges;
+}
+
+std::size_t MarkerStartAtEnd(std::string_view text) {
+    // Every proper prefix of the marker ends in one of these.
+    if (text.empty() || std::string_view("TRIGS").find(text.back()) == std::string_view::npos)
+        return 0;
+    for (std::size_t length = std::min(kReferenceMarker.size() - 1, text.size()); length > 0;
+         --length)
+        if (text.ends_with(kReferenceMarker.substr(0, length)))
+            return length;
+    return 0;
 }
 
 std::optional<std::int32_t> ReferenceNumber(std::string_view digits) {
@@ -253,15 +374,18 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     index.MeasureRequestedTexts();
     std::vector<Replacement>& replacements = slot.Replacements;
     const bool verbose = Verbose();
+    MarkerGuard guard(slot.Data, index, rules.script);
     std::size_t made = 0;
     for (Replacement replacement : replacements) {
-        if (replacement.String != StringIndex::kNotFound) {
-            if (staysInPlace(replacement.String, rules, index)) {
+        const bool missing = replacement.String == StringIndex::kNotFound;
+        if (!guard.Replaces(replacement,
+                            !missing && staysInPlace(replacement.String, rules, index))) {
+            if (!missing)
                 retained.insert(index.Entry(replacement.String).Id);
-                continue;
-            }
-            index.MarkInserted(replacement.String);
+            continue;
         }
+        if (!missing)
+            index.MarkInserted(replacement.String);
         replacements[made++] = replacement;
         if (verbose)
             Log(inlinedLine(replacement, slot.Data, index, name));

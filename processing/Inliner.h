@@ -25,6 +25,21 @@ inline constexpr std::string_view kReferenceMarker = "TRIGSTR_";
 // member into which a longer string was inlined.
 inline constexpr std::size_t kInlineLimit = 1024;
 
+// What the inliner must know of a string's text to keep the markers around it as they are.
+// The plain and the script's text agree on all of it: escaping touches no byte of a marker or
+// a digit, and the escaped line end holds none either.
+struct TextEdges {
+    bool holdsMarker = false;
+    bool startsWithDigit = false;
+    // How many bytes of a marker's start the text ends with.
+    std::uint8_t markerStartAtEnd = 0;
+};
+
+TextEdges MeasureTextEdges(const LineList& lines);
+
+// The length of the longest proper prefix of the reference marker that text ends with.
+std::size_t MarkerStartAtEnd(std::string_view text);
+
 // The numbers of the strings that some reference left in place still needs. The table keeps
 // exactly the strings whose numbers are in here.
 class RetainedIds {
@@ -38,7 +53,8 @@ private:
 
 // Finds the first entry of each string number, as a scan from the front of the list would,
 // and measures the two texts that can replace a reference to a string: plain, its lines joined
-// by CR LF; and for the map script, escaped to stand inside a string literal. A text is
+// by CR LF; and for the map script, escaped to stand inside a string literal. Their edges,
+// which the two share, are measured with them. A text is
 // measured only once a reference asks for it, and the texts asked for are measured in the
 // order of the table, which reads the entries front to back. A string's place is the position
 // of its number's first entry.
@@ -75,6 +91,9 @@ public:
         return script ? scriptLengths[place] : plainLengths[place];
     }
 
+    // The edges of the text of a string whose length was asked for.
+    const TextEdges& Edges(std::uint32_t place) const { return edges[place]; }
+
     // Hands the lengths measured over, by place; the index measures nothing after this.
     void HandOverLengths(InlinedStringTable& strings) {
         strings.PlainLengths = std::move(plainLengths);
@@ -89,6 +108,7 @@ private:
     static constexpr std::uint8_t kPlainRequested = 1;
     static constexpr std::uint8_t kScriptRequested = 2;
     static constexpr std::uint8_t kInserted = 4;
+    static constexpr std::uint8_t kEdgesMeasured = 8;
     static constexpr std::uint16_t kUnmeasured = 0xFFFF;
 
     bool numbersInRange() const { return !placesByNumber.empty(); }
@@ -101,6 +121,7 @@ private:
     const std::vector<TWTSEntry>& table;
     std::vector<std::uint16_t> plainLengths;
     std::vector<std::uint16_t> scriptLengths;
+    std::vector<TextEdges> edges;
     std::vector<std::uint8_t> marks;
     // One more than the place of each number: by its offset from the lowest number when the
     // table's numbers fill at least half of their range, as the numbers a map editor gives

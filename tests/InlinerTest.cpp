@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <sstream>
 
@@ -101,6 +103,22 @@ struct InlineCase {
 
 class InlineStrings : public testing::TestWithParam<InlineCase> {};
 
+// Every marker in the rewritten members names a string of the kept table, unless its string
+// was missing before.
+void expectMarkersNameKeptStrings(const std::vector<TWTSEntry>& strings, const Outcome& outcome) {
+    for (const Member& member : outcome.members) {
+        for (std::size_t at = member.data.find(kReferenceMarker); at != std::string::npos;
+             at = member.data.find(kReferenceMarker, at + 1)) {
+            const auto number = ReferenceNumber(DigitsAfterMarker(member.data, at));
+            ASSERT_TRUE(number.has_value()) << member.name << " at " << at;
+            const auto named = [&](const TWTSEntry& entry) { return entry.Id == *number; };
+            EXPECT_TRUE(std::ranges::find(outcome.ids, *number) != outcome.ids.end() ||
+                        std::ranges::none_of(strings, named))
+                << member.name << " names string " << *number;
+        }
+    }
+}
+
 TEST_P(InlineStrings, RewritesMembersAndPrunesTheTable) {
     const InlineCase& c = GetParam();
     for (const bool verbose : {true, false}) {
@@ -111,6 +129,7 @@ TEST_P(InlineStrings, RewritesMembersAndPrunesTheTable) {
         EXPECT_EQ(outcome.ids, c.retained);
         EXPECT_EQ(outcome.transcript,
                   verbose ? c.verboseTranscript : withoutDetails(c.verboseTranscript));
+        expectMarkersNameKeptStrings(c.strings, outcome);
     }
 }
 
@@ -265,19 +284,64 @@ INSTANTIATE_TEST_SUITE_P(
                    "     0 strings inlined into war3mapSkin.txt\n"
                    "Removing inlined strings from war3map.wts...\n"
                    "     Removed 0 strings (2 strings retained)\n"},
-        InlineCase{"InsertedTextIsNotSearchedAgain",
-                   {{1, {"see TRIGSTR_2"}}, {2, {"Knight"}}},
-                   {{"war3map.w3a", "TRIGSTR_1|TRIGSTR_2"}},
-                   {{"war3map.w3a", "see TRIGSTR_2|Knight"}},
-                   {},
+        // An insertion never makes a marker nor runs on the digits of one left in place: such a
+        // reference stays, and its string with it.
+        InlineCase{"ObjectDataTextThatWouldChangeAMarkerStays",
+                   {{1, {"see TRIGSTR_2"}},
+                    {2, {"Knight"}},
+                    {3, {"Big TRIG"}},
+                    {4, {"STR_8"}},
+                    {5, {"5 gold"}}},
+                   {{"war3map.w3a", "TRIGSTR_1|TRIGSTR_2|TRIGSTR_003STR_5|TRIGTRIGSTR_4|"
+                                    "TRIGSTR_1TRIGSTR_5|TRIGTRIGSTR_9STR_7|TRIGSTR_9|TRIGSTR_3"}},
+                   {{"war3map.w3a", "TRIGSTR_1|Knight|TRIGSTR_003STR_5|TRIGTRIGSTR_4|"
+                                    "TRIGSTR_1TRIGSTR_5|TRIGTRIGSTR_9STR_7||Big TRIG"}},
+                   {1, 3, 4, 5},
                    "Inlining trigger strings...\n"
-                   "          Inlined string 1 into war3map.w3a\n"
                    "          Inlined string 2 into war3map.w3a\n"
-                   "     2 strings inlined into war3map.w3a\n"
+                   "          Removed reference to non-existant string 9 in war3map.w3a\n"
+                   "          Inlined string 3 into war3map.w3a\n"
+                   "     3 strings inlined into war3map.w3a\n"
                    "Removing inlined strings from war3map.wts...\n"
                    "          Removed string 1\n"
-                   "          Removed string 0\n"
-                   "     Removed 2 strings (0 strings retained)\n"},
+                   "     Removed 1 strings (4 strings retained)\n"},
+        InlineCase{"ScriptTextThatWouldChangeAMarkerStays",
+                   {{1, {"He said \"TRIG"}}, {2, {"5 gold"}}, {3, {"see TRIGSTR_9"}}},
+                   {{"war3map.j", "call X(\"TRIGSTR_001STR_9\")\r\ncall Y(\"TRIGSTR_003TRIGSTR_2\")"
+                                  "\r\ncall Z(\"TRIGSTR_2\", \"TRIGSTR_1\")"}},
+                   {{"war3map.j", "call X(\"TRIGSTR_001STR_9\")\r\ncall Y(\"TRIGSTR_003TRIGSTR_2\")"
+                                  "\r\ncall Z(\"5 gold\", \"He said \\\"TRIG\")"}},
+                   {1, 2, 3},
+                   "Inlining trigger strings...\n"
+                   "          Inlined string 2 into war3map.j\n"
+                   "          Inlined string 1 into war3map.j\n"
+                   "     2 strings inlined into war3map.j\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "     Removed 0 strings (3 strings retained)\n"},
+        InlineCase{
+            "SkinTextThatWouldChangeAMarkerStays",
+            {{1, {"Two", "lines"}}, {2, {"5 gold"}}, {3, {"xTRIG"}}},
+            {{"war3mapSkin.txt", "A=TRIGSTR_001TRIGSTR_002\r\nB=TRIGSTR_002\r\nC=TRIGSTR_3"}},
+            {{"war3mapSkin.txt", "A=TRIGSTR_001TRIGSTR_002\r\nB=5 gold\r\nC=xTRIG"}},
+            {1, 2},
+            "Inlining trigger strings...\n"
+            "          Inlined string 2 into war3mapSkin.txt\n"
+            "          Inlined string 3 into war3mapSkin.txt\n"
+            "     2 strings inlined into war3mapSkin.txt\n"
+            "Removing inlined strings from war3map.wts...\n"
+            "          Removed string 2\n"
+            "     Removed 1 strings (2 strings retained)\n"},
+        InlineCase{"ChainOfMarkersStaysAtItsStart",
+                   {{3, {"TRIGSTR_1361"}}, {1361, {"TRIGSTR_3426"}}, {3426, {"Footman"}}},
+                   {{"war3map.w3u", "unam TRIGSTR_003\0"s}},
+                   {{"war3map.w3u", "unam TRIGSTR_003\0"s}},
+                   {3},
+                   "Inlining trigger strings...\n"
+                   "     0 strings inlined into war3map.w3u\n"
+                   "Removing inlined strings from war3map.wts...\n"
+                   "          Removed string 2\n"
+                   "          Removed string 1\n"
+                   "     Removed 2 strings (1 strings retained)\n"},
         InlineCase{"MembersNeverRewrittenKeepTheirStrings",
                    {kFootman,
                     {2, {"Knight"}},

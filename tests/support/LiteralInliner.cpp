@@ -98,8 +98,9 @@ private:
             const TWTSEntry* entry = firstEntry(number);
             const std::string replacement = entry ? replacementFor(*entry, name) : "";
             std::size_t next;
-            if (entry && (replacement.size() >= 1024 ||
-                          (entry->Lines.size() >= 2 && name == "war3mapSkin.txt"))) {
+            if ((entry && (replacement.size() >= 1024 ||
+                           (entry->Lines.size() >= 2 && name == "war3mapSkin.txt"))) ||
+                changesAMarker(buffer, at, markerLength, replacement)) {
                 retainedIds.push_back(std::to_string(number));
                 next = at + markerLength;
             } else {
@@ -113,6 +114,25 @@ private:
         }
         log.push_back("     " + std::to_string(inlined) + " strings inlined into " + name);
     }
+
+    // Whether putting replacement in place of the marker at `at` would make a marker with the
+    // bytes around it, or run on the digits of a marker left in place right before it.
+    static bool changesAMarker(const std::string& buffer, std::size_t at, std::size_t markerLength,
+                               const std::string& replacement) {
+        const std::size_t before = std::min<std::size_t>(at, kMarker.size() - 1);
+        const std::string joined = buffer.substr(at - before, before) + replacement +
+                                   buffer.substr(at + markerLength, kMarker.size() - 1);
+        if (joined.find(kMarker) != std::string::npos)
+            return true;
+        std::size_t digits = at;
+        while (digits > 0 && isDigit(buffer[digits - 1]))
+            --digits;
+        return !replacement.empty() && isDigit(replacement[0]) && digits < at &&
+               digits >= kMarker.size() &&
+               buffer.compare(digits - kMarker.size(), kMarker.size(), kMarker) == 0;
+    }
+
+    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
     static std::string detailLine(const TWTSEntry* entry, std::int32_t number,
                                   const std::string& name) {

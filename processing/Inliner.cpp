@@ -51,21 +51,54 @@ struct MemberRules {
     bool skin;
 };
 
+// Bytes on either side of a text that can join it into a marker: one fewer than a marker's.
+constexpr std::size_t kJoiningBytes = kReferenceMarker.size() - 1;
+
+// What the bytes around a reference tell of the texts that could join them into a marker,
+// noted by the search while they are at hand. A reference with none of these is decided
+// without reading the member again.
+enum Surroundings : std::uint8_t {
+    kCloseToLast = 1,      // the last reference's digits end fewer than kJoiningBytes before it
+    kAfterMarkerStart = 2, // the bytes before it may end in the start of a marker
+    kBeforeMarkerRest = 4, // the byte after its digits may go on with a marker's start
+};
+
+std::uint8_t surroundingsOf(std::string_view data, std::size_t lastEnd, std::size_t start,
+                            std::size_t end) {
+    // Every proper prefix of the marker ends in one of the first bytes, and every rest of it
+    // begins with one of the second.
+    constexpr std::string_view kPrefixEnds = "TRIGS";
+    constexpr std::string_view kRestStarts = "RIGST_";
+    std::uint8_t surroundings = 0;
+    if (start - lastEnd < kJoiningBytes)
+        surroundings |= kCloseToLast;
+    else if (kPrefixEnds.find(data[start - 1]) != std::string_view::npos)
+        surroundings |= kAfterMarkerStart;
+    if (end < data.size() && kRestStarts.find(data[end]) != std::string_view::npos)
+        surroundings |= kBeforeMarkerRest;
+    return surroundings;
+}
+
 // Sets aside room for as many references as the member can hold, one per marker's length; grown
 // by doubling, the references found would be copied into fresh memory again and again. Room
 // never written costs address space only. Where even that is refused, the room grows as the
 // references are found.
-void reserveForReferences(std::vector<Replacement>& found, std::size_t memberSize) {
+template <typename Item>
+void reserveForReferences(std::vector<Item>& found, std::size_t memberSize) {
     try {
         found.reserve(memberSize / kReferenceMarker.size());
     } catch (const std::bad_alloc&) {
     }
 }
 
-// Records a replacement, with the number it names in place of its string, for every reference in
-// the member up to the first marker without a number. Returns the failure such a marker raised.
-std::exception_ptr findReferences(std::string_view data, std::vector<Replacement>& found) {
+// Records a replacement, with the number it names in place of its string, and its surroundings
+// for every reference in the member up to the first marker without a number. Returns the
+// failure such a marker raised.
+std::exception_ptr findReferences(std::string_view data, std::vector<Replacement>& found,
+                                  std::vector<std::uint8_t>& surroundings) {
     reserveForReferences(found, data.size());
+    reserveForReferences(surroundings, data.size());
+    std::size_t lastEnd = 0;
     for (std::size_t at = data.find(kReferenceMarker); at != std::string_view::npos;) {
         const std::string_view digits = DigitsAfterMarker(data, at);
         std::int32_t number = 0;
@@ -75,7 +108,10 @@ std::exception_ptr findReferences(std::string_view data, std::vector<Replacement
             return std::current_exception();
         }
         found.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(number)});
-        at = data.find(kReferenceMarker, at + kReferenceMarker.size() + digits.size());
+        const std::size_t end = at + kReferenceMarker.size() + digits.size();
+        surroundings.push_back(surroundingsOf(data, lastEnd, at, end));
+        lastEnd = end;
+        at = data.find(kReferenceMarker, end);
     }
     return nullptr;
 }
@@ -113,12 +149,12 @@ public:
     MarkerGuard(std::string_view data, const StringIndex& index, bool script)
         : data(data), index(index), script(script) {}
 
-    // Decides the reference of replacement, whose string must stay in place when mustStay,
-    // and follows the new bytes past it. True when the string's text takes its place.
-    bool Replaces(const Replacement& replacement, bool mustStay) {
-        passTo(replacement.Offset);
-        const std::size_t end = replacement.Offset + replacedLength(replacement);
-        const bool replaces = !mustStay && allows(replacement.String, data.substr(end, kContext));
+    // Decides the reference of replacement, with its surroundings, whose string must stay in
+    // place when mustStay, and follows the new bytes past it. True when the string's text takes
+    // its place.
+    bool Replaces(const Replacement& replacement, std::uint8_t surroundings, bool mustStay) {
+        passTo(replacement.Offset, surroundings);
+        const bool replaces = !mustStay && allows(replacement, surroundings);
         if (!replaces) {
             markerStart = 0; // the new bytes end in the marker's digits
             inDigits = true;
@@ -126,61 +162,63 @@ public:
             markerStart = startAtEnd;
             inDigits = false;
         }
-        passed = end;
+        last = replacement.Offset;
         return replaces;
     }
 
 private:
-    // Bytes that can join a text into a marker on either side: one fewer than a marker's.
-    static constexpr std::size_t kContext = kReferenceMarker.size() - 1;
-
-    std::size_t replacedLength(const Replacement& replacement) const {
-        return kReferenceMarker.size() + DigitsAfterMarker(data, replacement.Offset).size();
+    std::size_t endOf(std::size_t offset) const {
+        return offset + kReferenceMarker.size() + DigitsAfterMarker(data, offset).size();
     }
 
     std::size_t textLength(std::uint32_t place) const {
         return place == StringIndex::kNotFound ? 0 : index.TextLength(place, script);
     }
 
-    // Takes the member's own bytes up to offset. They follow the digits of the last reference,
-    // which end at a byte that is no digit.
-    void passTo(std::size_t offset) {
+    // Takes the member's own bytes from the last reference's digits up to offset. The first of
+    // them is no digit.
+    void passTo(std::size_t offset, std::uint8_t surroundings) {
+        if ((surroundings & (kCloseToLast | kAfterMarkerStart)) == 0) {
+            markerStart = 0;
+            inDigits = false;
+            return;
+        }
+        const std::size_t passed = last == std::string_view::npos ? 0 : endOf(last);
         if (offset == passed)
             return;
         const std::string_view bytes = data.substr(passed, offset - passed);
-        markerStart = bytes.size() >= kContext || markerStart == 0
+        markerStart = bytes.size() >= kJoiningBytes || markerStart == 0
                           ? MarkerStartAtEnd(bytes)
                           : MarkerStartAtEnd(std::string(kReferenceMarker.substr(0, markerStart)) +
                                              std::string(bytes));
         inDigits = false;
-        passed = offset;
     }
 
-    // Whether the text of the string at place may stand between the new bytes so far and after;
-    // sets startAtEnd for the new bytes with the text in place.
-    bool allows(std::uint32_t place, std::string_view after) {
+    // Whether the text of the reference's string may stand between the new bytes so far and
+    // the bytes after the reference; sets startAtEnd for the new bytes with the text in place.
+    bool allows(const Replacement& replacement, std::uint8_t surroundings) {
+        const std::uint32_t place = replacement.String;
         const TextEdges edges = place == StringIndex::kNotFound ? TextEdges() : index.Edges(place);
         const bool empty = textLength(place) == 0;
         if (edges.holdsMarker || (inDigits && !empty && edges.startsWithDigit))
             return false;
+        const auto after = [&] { return data.substr(endOf(replacement.Offset), kJoiningBytes); };
         if (markerStart == 0) {
             startAtEnd = edges.markerStartAtEnd;
-            return !makesMarker(startAtEnd, {}, after);
+            return startAtEnd == 0 || (surroundings & kBeforeMarkerRest) == 0 ||
+                   !makesMarker(startAtEnd, {}, after());
         }
-        // Rare: the bytes so far end in a marker's start, so the text itself is looked at.
+        // Rare: the new bytes so far end in a marker's start, so the text itself is looked at.
         const std::string_view text =
             empty ? std::string_view() : InlinedText(index.Entry(place).Lines, script, scratch);
-        const std::string joined =
-            std::string(kReferenceMarker.substr(0, markerStart)) + std::string(text);
-        startAtEnd = MarkerStartAtEnd(joined);
-        return !makesMarker(markerStart, text, after);
+        startAtEnd = MarkerStartAtEnd(std::string(kReferenceMarker.substr(0, markerStart)) +
+                                      std::string(text));
+        return !makesMarker(markerStart, text, after());
     }
 
     // Whether a marker's first start bytes, text and after hold a marker. None of the three
     // holds one on its own.
     static bool makesMarker(std::size_t start, std::string_view text, std::string_view after) {
-        if (start == 0 && text.empty())
-            return false;
         const std::string joined =
             std::string(kReferenceMarker.substr(0, start)) + std::string(text) + std::string(after);
         return joined.find(kReferenceMarker) != std::string::npos;
@@ -189,7 +227,7 @@ private:
     std::string_view data;
     const StringIndex& index;
     bool script;
-    std::size_t passed = 0;
+    std::size_t last = std::string_view::npos; // the offset of the last reference decided
     std::size_t markerStart = 0;
     bool inDigits = false;
     std::size_t startAtEnd = 0;
@@ -365,7 +403,8 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     checkOffsetsFit(name, slot.Data.size());
     const MemberRules rules{name == kScriptName, name == kSkinName};
     slot.ScriptTexts = rules.script;
-    const std::exception_ptr failure = findReferences(slot.Data, slot.Replacements);
+    std::vector<std::uint8_t> surroundings;
+    const std::exception_ptr failure = findReferences(slot.Data, slot.Replacements, surroundings);
     if (slot.Replacements.empty() && !failure) {
         Log("     No strings to inline into " + std::string(name));
         return;
@@ -376,9 +415,10 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     const bool verbose = Verbose();
     MarkerGuard guard(slot.Data, index, rules.script);
     std::size_t made = 0;
-    for (Replacement replacement : replacements) {
+    for (std::size_t i = 0; i < replacements.size(); ++i) {
+        const Replacement replacement = replacements[i];
         const bool missing = replacement.String == StringIndex::kNotFound;
-        if (!guard.Replaces(replacement,
+        if (!guard.Replaces(replacement, surroundings[i],
                             !missing && staysInPlace(replacement.String, rules, index))) {
             if (!missing)
                 retained.insert(index.Entry(replacement.String).Id);

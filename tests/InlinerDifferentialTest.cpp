@@ -116,8 +116,10 @@ private:
     }
 
     std::string shortLine() {
-        static const char* const pieces[] = {"a", "Foot", " ",         "\"",  "\\",    "\xC3\xA9",
-                                             "9", "_",    "TRIGSTR_3", "man", "x\\\"y"};
+        // Starts and rests of a marker join with the bytes around the text into one.
+        static const char* const pieces[] = {"a",        "Foot", " ",     "\"",        "\\",
+                                             "\xC3\xA9", "9",    "_",     "TRIGSTR_3", "man",
+                                             "x\\\"y",   "TRIG", "STR_5", "T"};
         std::string line;
         for (int n = below(5); n > 0; --n)
             line += pick(pieces);

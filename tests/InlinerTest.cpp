@@ -320,17 +320,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "     Removed 0 strings (3 strings retained)\n"},
         InlineCase{
             "SkinTextThatWouldChangeAMarkerStays",
-            {{1, {"Two", "lines"}}, {2, {"5 gold"}}, {3, {"xTRIG"}}},
-            {{"war3mapSkin.txt", "A=TRIGSTR_001TRIGSTR_002\r\nB=TRIGSTR_002\r\nC=TRIGSTR_3"}},
-            {{"war3mapSkin.txt", "A=TRIGSTR_001TRIGSTR_002\r\nB=5 gold\r\nC=xTRIG"}},
-            {1, 2},
+            {{1, {"Two", "lines"}}, {2, {"5 gold"}}, {3, {"xTRIG"}}, {4, {"see TRIGSTR_3"}}},
+            {{"war3mapSkin.txt",
+              "A=TRIGSTR_001TRIGSTR_002\r\nB=TRIGSTR_002\r\nD=TRIGSTR_4\r\nC=TRIGSTR_3"}},
+            {{"war3mapSkin.txt", "A=TRIGSTR_001TRIGSTR_002\r\nB=5 gold\r\nD=TRIGSTR_4\r\nC=xTRIG"}},
+            {1, 2, 4},
             "Inlining trigger strings...\n"
             "          Inlined string 2 into war3mapSkin.txt\n"
             "          Inlined string 3 into war3mapSkin.txt\n"
             "     2 strings inlined into war3mapSkin.txt\n"
             "Removing inlined strings from war3map.wts...\n"
             "          Removed string 2\n"
-            "     Removed 1 strings (2 strings retained)\n"},
+            "     Removed 1 strings (3 strings retained)\n"},
         InlineCase{"ChainOfMarkersStaysAtItsStart",
                    {{3, {"TRIGSTR_1361"}}, {1361, {"TRIGSTR_3426"}}, {3426, {"Footman"}}},
                    {{"war3map.w3u", "unam TRIGSTR_003\0"s}},

@@ -63,12 +63,13 @@ enum Surroundings : std::uint8_t {
     kBeforeMarkerRest = 4, // the byte after its digits may go on with a marker's start
 };
 
+// Every proper prefix of the marker ends in one of these bytes, and every rest of it begins
+// with one of the others.
+constexpr std::string_view kPrefixEnds = "TRIGS";
+constexpr std::string_view kRestStarts = "RIGST_";
+
 std::uint8_t surroundingsOf(std::string_view data, std::size_t lastEnd, std::size_t start,
                             std::size_t end) {
-    // Every proper prefix of the marker ends in one of the first bytes, and every rest of it
-    // begins with one of the second.
-    constexpr std::string_view kPrefixEnds = "TRIGS";
-    constexpr std::string_view kRestStarts = "RIGST_";
     std::uint8_t surroundings = 0;
     if (start - lastEnd < kJoiningBytes)
         surroundings |= kCloseToLast;
@@ -336,8 +337,7 @@ TextEdges MeasureTextEdges(const LineList& lines) {
 }
 
 std::size_t MarkerStartAtEnd(std::string_view text) {
-    // Every proper prefix of the marker ends in one of these.
-    if (text.empty() || std::string_view("TRIGS").find(text.back()) == std::string_view::npos)
+    if (text.empty() || kPrefixEnds.find(text.back()) == std::string_view::npos)
         return 0;
     for (std::size_t length = std::min(kReferenceMarker.size() - 1, text.size()); length > 0;
          --length)

@@ -208,7 +208,7 @@ private:
             return userDataTargetIsSane(bytes, offset);
         if (!hasSignature(bytes, "MPQ\x1A"))
             return true;
-        return !verdictAt(bytes, offset, isFirstVersion(bytes)).has_value();
+        return !verdictAt(bytes, offset, readsAsFirstVersion(bytes)).has_value();
     }
 
     bool userDataTargetIsSane(const char* bytes, std::uint64_t offset) {
@@ -220,11 +220,15 @@ private:
         file.clear();
         file.seekg(position);
         return !read || !hasSignature(header, "MPQ\x1A") ||
-               !verdictAt(header, target, isFirstVersion(header)).has_value();
+               !verdictAt(header, target, readsAsFirstVersion(header)).has_value();
     }
 
-    static bool isFirstVersion(const char* header) {
-        return field<std::uint16_t>(header, kVersionField) == 0;
+    // The library reads the layout of the first version from a header that declares it, the
+    // second (whose fields extend the first's) or a version it does not know. Only the third
+    // and the fourth are laid out otherwise.
+    static bool readsAsFirstVersion(const char* header) {
+        const auto version = field<std::uint16_t>(header, kVersionField);
+        return version != 2 && version != 3;
     }
 
     // The verdict on the archive header at offset, whose tables, when the library reads it by

@@ -47,13 +47,39 @@ HANDLE createEmpty(const std::string& path, const NewArchiveOptions& options,
     return mpq;
 }
 
+DWORD fileFlags(MemberStorage storage) {
+    switch (storage) {
+    case MemberStorage::Deflated:
+    case MemberStorage::Sound:
+        return MPQ_FILE_COMPRESS;
+    case MemberStorage::Imploded:
+        return MPQ_FILE_IMPLODE;
+    case MemberStorage::Encrypted:
+        return MPQ_FILE_COMPRESS | MPQ_FILE_ENCRYPTED;
+    case MemberStorage::EncryptedByPosition:
+        return MPQ_FILE_COMPRESS | MPQ_FILE_ENCRYPTED | MPQ_FILE_FIX_KEY;
+    case MemberStorage::WithSectorChecksums:
+        return MPQ_FILE_COMPRESS | MPQ_FILE_SECTOR_CRC;
+    case MemberStorage::SingleUnit:
+        return MPQ_FILE_COMPRESS | MPQ_FILE_SINGLE_UNIT;
+    case MemberStorage::Plain:
+        break;
+    }
+    return 0;
+}
+
+DWORD compression(MemberStorage storage) {
+    return storage == MemberStorage::Sound ? MPQ_COMPRESSION_HUFFMANN | MPQ_COMPRESSION_ADPCM_MONO
+                                           : MPQ_COMPRESSION_ZLIB;
+}
+
 void addMember(HANDLE mpq, const MemberSpec& member) {
     const auto size = static_cast<DWORD>(member.data.size());
     HANDLE file = nullptr;
     bool ok = SFileCreateFile(mpq, member.name.c_str(), 0, size, LANG_NEUTRAL,
-                              MPQ_FILE_COMPRESS | MPQ_FILE_REPLACEEXISTING, &file);
+                              fileFlags(member.storage) | MPQ_FILE_REPLACEEXISTING, &file);
     if (ok && size > 0)
-        ok = SFileWriteFile(file, member.data.data(), size, MPQ_COMPRESSION_ZLIB);
+        ok = SFileWriteFile(file, member.data.data(), size, compression(member.storage));
     if (file != nullptr)
         ok = SFileFinishFile(file) && ok;
     if (!ok)

@@ -9,9 +9,22 @@
 
 namespace parlune::Kestmarlapi {
 
+// How a member is stored, in the ways map editors and map tools store them.
+enum class MemberStorage {
+    Deflated,
+    Imploded,
+    Encrypted,
+    EncryptedByPosition, // the key adjusted by the member's position
+    WithSectorChecksums,
+    SingleUnit,
+    Sound, // compressed with Huffman and ADPCM, as the game's sounds are
+    Plain, // not compressed
+};
+
 struct MemberSpec {
     std::string name;
     std::string data;
+    MemberStorage storage = MemberStorage::Deflated;
 };
 
 struct NewArchiveOptions {

@@ -229,39 +229,102 @@ bool readSector(std::ifstream& raw, const StoredMember& member, std::uint64_t of
     return true;
 }
 
-// A compressed sector begins with a byte naming its methods. The library asserts on LZMA,
-// which this archive format does not have, and can hang in its bzip2 stage. A sector stored
-// as long as its plain data is not compressed.
+// The methods maps compress everything but sounds with. The library's decoders for sounds,
+// Huffman and ADPCM, trip over crafted data, and no member read here uses them.
+constexpr unsigned kMapMethods =
+    MPQ_COMPRESSION_ZLIB | MPQ_COMPRESSION_PKWARE | MPQ_COMPRESSION_BZIP2;
+
+// Whether stored bytes, when shorter than their plain length, begin with a methods byte the
+// library can decompress safely. It asserts on LZMA, which this archive format does not have,
+// and can hang in its bzip2 stage.
+bool compressedBytesAreSafe(const std::vector<char>& stored, std::uint32_t plainLength) {
+    if (stored.size() >= plainLength)
+        return true; // stored as it is
+    const auto methods = static_cast<unsigned char>(stored[0]);
+    if (methods == MPQ_COMPRESSION_LZMA || (methods & ~kMapMethods) != 0)
+        return false;
+    if ((methods & MPQ_COMPRESSION_BZIP2) == 0)
+        return true;
+    return bzip2StreamEnds(stored.data() + 1, static_cast<std::uint32_t>(stored.size() - 1),
+                           plainLength);
+}
+
+// A compressed sector begins with a byte naming its methods; an imploded one has none.
 bool sectorIsSafe(std::ifstream& raw, const StoredMember& member, std::uint64_t offset,
                   std::uint32_t storedLength, std::uint32_t plainLength, DWORD key) {
     if ((member.flags & MPQ_FILE_COMPRESS) == 0 || storedLength >= plainLength)
         return true;
     std::vector<char> sector(storedLength);
-    if (!readSector(raw, member, offset, key, sector))
-        return false;
-    const auto methods = static_cast<unsigned char>(sector[0]);
-    if (methods == MPQ_COMPRESSION_LZMA)
-        return false;
-    if ((methods & MPQ_COMPRESSION_BZIP2) == 0)
-        return true;
-    return bzip2StreamEnds(sector.data() + 1, storedLength - 1, plainLength);
+    return readSector(raw, member, offset, key, sector) &&
+           compressedBytesAreSafe(sector, plainLength);
 }
 
-// The library reads a compressed member's sector offset table by the length that the table's
-// first entry states, into a buffer rounded down to whole entries: a length that is not a
-// multiple of four overruns the buffer. It checks the other entries itself.
-bool sectorsAreSafe(std::ifstream& raw, const StoredMember& member) {
-    const DWORD sectors = (member.size - 1) / member.sectorSize + 1;
-    std::vector<std::uint32_t> offsets(sectors + 1);
+DWORD sectorCount(const StoredMember& member) {
+    return (member.size - 1) / member.sectorSize + 1;
+}
+
+// The sector offset table of a member stored in sectors, decrypted: an entry for the start of
+// each sector and one for the end of the data, and one for the end of the checksums where the
+// member has them. Empty when it cannot be read.
+std::vector<std::uint32_t> sectorOffsets(std::ifstream& raw, const StoredMember& member) {
+    const bool checksums = (member.flags & MPQ_FILE_SECTOR_CRC) != 0;
+    std::vector<std::uint32_t> offsets(sectorCount(member) + (checksums ? 2 : 1));
     if (!readWords(raw, member.position, offsets))
-        return false;
+        return {};
     if (member.encrypted())
         DecryptWords(offsets, member.key - 1);
-    if (offsets[0] % sizeof(DWORD) != 0)
+    return offsets;
+}
+
+// The library takes the table's length from its first entry, allocates whole entries and reads
+// that many bytes, which overruns the buffer when the length is no multiple of four; it reads
+// each sector by the distance to the next entry. So the table must be exactly as long as its
+// entries, as archive writers make it, the sectors must follow each other inside the member,
+// each no longer than a sector, and the checksums must follow them.
+bool sectorTableIsSound(const std::vector<std::uint32_t>& offsets, const StoredMember& member) {
+    if (offsets.empty() || offsets[0] != offsets.size() * sizeof(std::uint32_t))
         return false;
-    for (DWORD i = 0; i < sectors; ++i) {
-        if (offsets[i + 1] <= offsets[i])
-            return false; // the library refuses such a table before reading any sector
+    const DWORD sectors = sectorCount(member);
+    for (DWORD i = 0; i < sectors; ++i)
+        if (offsets[i + 1] <= offsets[i] || offsets[i + 1] - offsets[i] > member.sectorSize)
+            return false;
+    return std::is_sorted(offsets.begin() + sectors, offsets.end()) &&
+           offsets.back() <= member.storedSize;
+}
+
+// The checksums of a member's sectors, which the library decompresses when it copies the member
+// in compaction, if they are shorter than a checksum for each sector.
+bool checksumsAreSafe(std::ifstream& raw, const StoredMember& member,
+                      const std::vector<std::uint32_t>& offsets) {
+    if ((member.flags & MPQ_FILE_SECTOR_CRC) == 0)
+        return true;
+    const DWORD sectors = sectorCount(member);
+    std::vector<char> stored(offsets[sectors + 1] - offsets[sectors]);
+    if (stored.empty() || stored.size() > member.sectorSize)
+        return true; // the library leaves such checksums alone
+    raw.seekg(static_cast<std::streamoff>(member.position + offsets[sectors]));
+    return raw.read(stored.data(), static_cast<std::streamsize>(stored.size())) &&
+           compressedBytesAreSafe(stored, sectors * sizeof(std::uint32_t));
+}
+
+// Whether the library can copy the member in compaction, which reads its sector offset table
+// and its checksums but none of its sectors.
+bool memberTablesAreSafe(std::ifstream& raw, const StoredMember& member) {
+    if ((member.flags & MPQ_FILE_COMPRESS_MASK) == 0)
+        return (member.flags & MPQ_FILE_SECTOR_CRC) == 0; // never written so; left unread
+    if ((member.flags & MPQ_FILE_SINGLE_UNIT) != 0 || member.size == 0)
+        return true;
+    if (member.sectorSize == 0)
+        return false;
+    const std::vector<std::uint32_t> offsets = sectorOffsets(raw, member);
+    return sectorTableIsSound(offsets, member) && checksumsAreSafe(raw, member, offsets);
+}
+
+bool sectorsAreSafe(std::ifstream& raw, const StoredMember& member) {
+    const std::vector<std::uint32_t> offsets = sectorOffsets(raw, member);
+    if (!sectorTableIsSound(offsets, member))
+        return false;
+    for (DWORD i = 0; i < sectorCount(member); ++i) {
         const DWORD plainLength = std::min(member.sectorSize, member.size - i * member.sectorSize);
         if (!sectorIsSafe(raw, member, offsets[i], offsets[i + 1] - offsets[i], plainLength,
                           member.key + i))
@@ -297,6 +360,41 @@ bool internalMembersAreSafe(const Archive& archive) {
     return true;
 }
 
+// Whether compaction may copy the member that name opens: its tables must be safe to read.
+// Compaction needs the key of every encrypted member, which comes from the member's name;
+// without all keys it copies nothing, so an encrypted member opened by its block alone, whose
+// key is unknown, is never read.
+bool safeToCopy(const Archive& archive, std::ifstream& raw, const char* name) {
+    HANDLE file = nullptr;
+    if (!::SFileOpenFileEx(archive.mpq, name, SFILE_OPEN_FROM_MPQ, &file))
+        return true; // no member there
+    const StoredMember member = storedMember(archive.mpq, file);
+    ::SFileCloseFile(file);
+    return (member.encrypted() && member.key == 0) || memberTablesAreSafe(raw, member);
+}
+
+// Compaction copies every member, reading the tables of each: every block, and the encrypted
+// ones again by the names in "(listfile)", which has passed its checks by now. The library's
+// own listing would read unnamed members to guess their kind.
+bool everyMemberIsSafeToCopy(const Archive& archive) {
+    std::ifstream raw(archive.path, std::ios::binary);
+    const DWORD blocks = fileInfo<DWORD>(archive.mpq, SFileMpqBlockTableSize);
+    for (DWORD block = 0; block < blocks; ++block) {
+        char pseudoName[32];
+        std::snprintf(pseudoName, sizeof pseudoName, "File%08u.xxx", static_cast<unsigned>(block));
+        if (!safeToCopy(archive, raw, pseudoName))
+            return false;
+    }
+    SFILE_FIND_DATA found{};
+    HANDLE names = SListFileFindFirstFile(archive.mpq, nullptr, "*", &found);
+    bool safe = true;
+    for (bool more = names != nullptr; more && safe; more = SListFileFindNextFile(names, &found))
+        safe = safeToCopy(archive, raw, found.cFileName);
+    if (names != nullptr)
+        SListFileFindClose(names);
+    return safe;
+}
+
 void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total) {
     const auto* archive = static_cast<const Archive*>(user);
     if (archive->progress && *archive->progress)
@@ -316,7 +414,8 @@ bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive, OpenFailu
         return false;
     }
     auto* opened = new Archive{mpq, path};
-    if (!everyMemberReachable(mpq) || !internalMembersAreSafe(*opened)) {
+    if (!everyMemberReachable(mpq) || !internalMembersAreSafe(*opened) ||
+        !everyMemberIsSafeToCopy(*opened)) {
         SFileCloseArchive(opened);
         report(failure, OpenFailure::NotAnArchive);
         return false;

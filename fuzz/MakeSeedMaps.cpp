@@ -19,12 +19,21 @@ struct SeedMap {
     const char* name;
     std::vector<api::MemberSpec> members;
     bool signWeak = false;
+    bool mapHeader = true;
 };
 
 const std::string kTable = "\xEF\xBB\xBF"
                            "STRING 1\r\n{\r\nFootman\r\n}\r\n\r\n"
                            "STRING 2\r\n{\r\nOpens the gate\r\n}\r\n\r\n"
                            "STRING 3\r\n{\r\nCustom text\r\n}\r\n\r\n";
+
+// Bytes that neither compress to nothing nor look like a reference, deterministically.
+std::string filler(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7919 + i / 13) % 251);
+    return bytes;
+}
 
 std::vector<SeedMap> seedMaps() {
     return {
@@ -39,6 +48,26 @@ std::vector<SeedMap> seedMaps() {
           {"war3map.wtg", "WTG!\x07\0\0\0TRIGSTR_002\0"s},
           {"war3map.wct", "// TRIGSTR_003\r\n"}}},
         {"empty-table.w3x", {{"war3map.wts", ""}, {"war3map.w3u", "unam TRIGSTR_001\0"s}}},
+        // Every way a map stores its members, and members of every kind a run treats apart.
+        {"stored-forms.w3x",
+         {{"war3map.wts", kTable, api::MemberStorage::Encrypted},
+          {"Scripts\\war3map.j", "call DisplayText(\"TRIGSTR_001\")\r\n" + filler(6000),
+           api::MemberStorage::Imploded},
+          {"war3map.w3u", "unam TRIGSTR_002\0"s + filler(5000),
+           api::MemberStorage::EncryptedByPosition},
+          {"war3map.w3a", filler(9000) + "TRIGSTR_001", api::MemberStorage::WithSectorChecksums},
+          {"war3map.w3t", "", api::MemberStorage::Deflated},
+          {"war3map.w3i", "TRIGSTR_002", api::MemberStorage::Plain},
+          {"war3map.lua", "SetMapName(\"TRIGSTR_003\")", api::MemberStorage::Encrypted},
+          {"war3map.doo", filler(6000), api::MemberStorage::WithSectorChecksums},
+          {"Sound\\Ambient.wav", filler(9000), api::MemberStorage::Sound}},
+         true},
+        // Only an archive without the game's map header knows members stored in one unit.
+        {"single-unit.w3x",
+         {{"war3map.wts", kTable, api::MemberStorage::SingleUnit},
+          {"war3map.w3u", "unam TRIGSTR_001\0"s, api::MemberStorage::SingleUnit}},
+         false,
+         false},
     };
 }
 
@@ -52,7 +81,8 @@ int main(int argc, char** argv) {
     try {
         for (const SeedMap& seed : seedMaps()) {
             api::NewArchiveOptions options;
-            options.header = api::MakeMapHeader("Seed");
+            if (seed.mapHeader)
+                options.header = api::MakeMapHeader("Seed");
             options.withAttributes = false; // its time stamps would change every seed each time
             options.signWeak = seed.signWeak;
             api::CreateArchive(std::string(argv[1]) + "/" + seed.name, seed.members, options);

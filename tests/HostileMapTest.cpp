@@ -56,7 +56,15 @@ TEST_F(HostileMap, AHugeDeclaredSizeIsRefused) {
 }
 
 TEST_F(HostileMap, AMemberDeclaredOverTheCapIsRefusedBeforeReading) {
-    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(50)}});
+    // Stored in one unit, the member has no sector table that its size would have to fit. Only
+    // an archive that is no Warcraft III map knows that way of storing.
+    Kestmarlapi::NewArchiveOptions options;
+    options.header = std::string(512, '\0');
+    const std::string map =
+        MakeMap(dir, "unit.w3x",
+                {{"war3map.wts", kTable},
+                 {"war3map.j", script(50), Kestmarlapi::MemberStorage::SingleUnit}},
+                options);
     MpqSurgery surgery(map);
     const std::uint32_t block = surgery.BlockOf("war3map.j");
     BlockEntry entry = surgery.Block(block);
@@ -236,25 +244,60 @@ TEST_F(HostileMap, AMemberPointingPastTheEndIsRefused) {
     expectRefused(map, "Error opening map file!");
 }
 
-TEST_F(HostileMap, ASectorTableOfOddLengthIsAReadFailure) {
-    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(200)}});
-    MpqSurgery surgery(map);
-    const std::uint32_t block = surgery.BlockOf("war3map.j");
-    // The library would read this many bytes into a buffer of whole entries.
-    surgery.SetMemberWord(block, 0, surgery.MemberWord(block, 0) + 2);
-    surgery.Save();
-    expectRefused(map, "Error reading war3map.j from map!");
+// Compaction reads the sector offset table of every member, even of those the run never
+// reads; the library overran its buffer on a table whose length was no multiple of four.
+TEST_F(HostileMap, AMemberWithABrokenSectorTableIsRefused) {
+    const std::vector<std::pair<const char*, std::function<void(MpqSurgery&, std::uint32_t)>>>
+        cases = {{"no whole entries",
+                  [](MpqSurgery& map, std::uint32_t block) {
+                      map.SetMemberWord(block, 0, map.MemberWord(block, 0) + 1);
+                  }},
+                 {"longer than its entries",
+                  [](MpqSurgery& map, std::uint32_t block) {
+                      map.SetMemberWord(block, 0, map.MemberWord(block, 0) + 4);
+                  }},
+                 {"sectors not rising",
+                  [](MpqSurgery& map, std::uint32_t block) {
+                      map.SetMemberWord(block, 2, map.MemberWord(block, 1));
+                  }},
+                 {"past the member's end", [](MpqSurgery& map, std::uint32_t block) {
+                      const std::size_t last = map.MemberWord(block, 0) / 4 - 1;
+                      map.SetMemberWord(block, last, map.Block(block).compressedSize + 1);
+                  }}};
+    for (const auto& [name, breakTable] : cases) {
+        for (const char* member : {"war3map.j", "war3map.doo"}) {
+            SCOPED_TRACE(std::string(name) + " in " + member);
+            const std::string map = makeMap({{"war3map.wts", kTable},
+                                             {"war3map.j", script(200)},
+                                             {"war3map.doo", script(200)}});
+            MpqSurgery surgery(map);
+            breakTable(surgery, surgery.BlockOf(member));
+            surgery.Save();
+            expectRefused(map, "Error opening map file!");
+        }
+    }
 }
 
 TEST_F(HostileMap, ASectorCompressedByAnUnknownMethodIsAReadFailure) {
-    const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(200)}});
-    MpqSurgery surgery(map);
-    const std::uint32_t block = surgery.BlockOf("war3map.j");
-    // The first sector follows the offset table; its first byte names the method.
-    const std::size_t firstSector = surgery.MemberWord(block, 0) / 4;
-    const std::uint32_t word = surgery.MemberWord(block, firstSector);
-    surgery.SetMemberWord(block, firstSector, (word & ~0xFFu) | 0x12); // LZMA
-    surgery.Save();
+    for (const std::uint8_t methods : {0x12, 0x20}) { // LZMA, which maps lack, and sparse
+        SCOPED_TRACE(static_cast<int>(methods));
+        const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(200)}});
+        MpqSurgery surgery(map);
+        const std::uint32_t block = surgery.BlockOf("war3map.j");
+        // The first sector follows the offset table; its first byte names the method.
+        const std::size_t firstSector = surgery.MemberWord(block, 0) / 4;
+        const std::uint32_t word = surgery.MemberWord(block, firstSector);
+        surgery.SetMemberWord(block, firstSector, (word & ~0xFFu) | methods);
+        surgery.Save();
+        expectRefused(map, "Error reading war3map.j from map!");
+    }
+}
+
+// Only sounds are compressed with Huffman and ADPCM, whose decoders crash on crafted data; a
+// member the run reads is refused when it is.
+TEST_F(HostileMap, AMemberCompressedLikeASoundIsAReadFailure) {
+    const std::string map = makeMap(
+        {{"war3map.wts", kTable}, {"war3map.j", script(200), Kestmarlapi::MemberStorage::Sound}});
     expectRefused(map, "Error reading war3map.j from map!");
 }
 

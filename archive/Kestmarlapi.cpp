@@ -292,16 +292,19 @@ bool sectorTableIsSound(const std::vector<std::uint32_t>& offsets, const StoredM
            offsets.back() <= member.storedSize;
 }
 
-// The checksums of a member's sectors, which the library decompresses when it copies the member
-// in compaction, if they are shorter than a checksum for each sector.
+// The checksums of a member's sectors, which the library reads when it reads or copies the
+// member into a buffer of a checksum for each sector, and decompresses if they are shorter.
+// Stored longer, they overrun that buffer.
 bool checksumsAreSafe(std::ifstream& raw, const StoredMember& member,
                       const std::vector<std::uint32_t>& offsets) {
     if ((member.flags & MPQ_FILE_SECTOR_CRC) == 0)
         return true;
     const DWORD sectors = sectorCount(member);
     std::vector<char> stored(offsets[sectors + 1] - offsets[sectors]);
-    if (stored.empty() || stored.size() > member.sectorSize)
+    if (stored.size() < sizeof(std::uint32_t) || stored.size() > member.sectorSize)
         return true; // the library leaves such checksums alone
+    if (stored.size() > sectors * sizeof(std::uint32_t))
+        return false;
     raw.seekg(static_cast<std::streamoff>(member.position + offsets[sectors]));
     return raw.read(stored.data(), static_cast<std::streamsize>(stored.size())) &&
            compressedBytesAreSafe(stored, sectors * sizeof(std::uint32_t));
@@ -322,7 +325,7 @@ bool memberTablesAreSafe(std::ifstream& raw, const StoredMember& member) {
 
 bool sectorsAreSafe(std::ifstream& raw, const StoredMember& member) {
     const std::vector<std::uint32_t> offsets = sectorOffsets(raw, member);
-    if (!sectorTableIsSound(offsets, member))
+    if (!sectorTableIsSound(offsets, member) || !checksumsAreSafe(raw, member, offsets))
         return false;
     for (DWORD i = 0; i < sectorCount(member); ++i) {
         const DWORD plainLength = std::min(member.sectorSize, member.size - i * member.sectorSize);

@@ -278,6 +278,25 @@ TEST_F(HostileMap, AMemberWithABrokenSectorTableIsRefused) {
     }
 }
 
+// The library reads sector checksums into a buffer of one checksum a sector, by the length the
+// sector table gives them (found by fuzzing).
+TEST_F(HostileMap, ChecksumsLongerThanTheirTableAreRefused) {
+    for (const char* member : {"war3map.j", "war3map.doo"}) {
+        SCOPED_TRACE(member);
+        const auto storage = Kestmarlapi::MemberStorage::WithSectorChecksums;
+        const std::string map = makeMap({{"war3map.wts", kTable},
+                                         {"war3map.j", script(200), storage},
+                                         {"war3map.doo", script(200), storage}});
+        MpqSurgery surgery(map);
+        const std::uint32_t block = surgery.BlockOf(member);
+        // The table ends with the end of the data, then the end of the checksums.
+        const std::size_t dataEnd = surgery.MemberWord(block, 0) / 4 - 2;
+        surgery.SetMemberWord(block, dataEnd, surgery.MemberWord(block, dataEnd) - 16);
+        surgery.Save();
+        expectRefused(map, "Error opening map file!");
+    }
+}
+
 TEST_F(HostileMap, ASectorCompressedByAnUnknownMethodIsAReadFailure) {
     for (const std::uint8_t methods : {0x12, 0x20}) { // LZMA, which maps lack, and sparse
         SCOPED_TRACE(static_cast<int>(methods));

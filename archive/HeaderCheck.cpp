@@ -125,7 +125,8 @@ class HeaderScan {
 public:
     HeaderScan(std::ifstream& file, std::uint64_t fileSize) : file(file), fileSize(fileSize) {}
 
-    Verdict run(bool warcraftMap) {
+    Verdict run(bool map) {
+        warcraftMap = map;
         if (warcraftMap)
             // A first header that fails refuses the map, whatever version it declares.
             if (const FirstHeader first = firstTakenHeader();
@@ -234,6 +235,11 @@ private:
     // The verdict on the archive header at offset, whose tables, when the library reads it by
     // the rules of the first version, are checked too.
     Verdict verdictAt(const char* header, std::uint64_t offset, bool readAsFirstVersion) {
+        // Outside a Warcraft III map the library reads the third and the fourth version as
+        // they are: it takes the stored sizes of their tables from where the tables lie and
+        // reads those sizes into buffers of the tables' own. No map uses these versions.
+        if (!readAsFirstVersion && !warcraftMap)
+            return OpenFailure::NotAnArchive;
         const Verdict verdict = archiveHeaderVerdict(header, fileSize - offset);
         if (verdict || !readAsFirstVersion || signatureEntriesAreSound(header, offset))
             return verdict;
@@ -284,6 +290,7 @@ private:
 
     std::ifstream& file;
     std::uint64_t fileSize;
+    bool warcraftMap = false;
 };
 
 } // namespace

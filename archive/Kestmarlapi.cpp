@@ -313,8 +313,10 @@ bool checksumsAreSafe(std::ifstream& raw, const StoredMember& member,
 // Whether the library can copy the member in compaction, which reads its sector offset table
 // and its checksums but none of its sectors.
 bool memberTablesAreSafe(std::ifstream& raw, const StoredMember& member) {
+    // The library copies an uncompressed member as it lies, unless it has checksums, which it
+    // would look for in a sector table such a member lacks; archive writers never make one.
     if ((member.flags & MPQ_FILE_COMPRESS_MASK) == 0)
-        return (member.flags & MPQ_FILE_SECTOR_CRC) == 0; // never written so; left unread
+        return (member.flags & MPQ_FILE_SECTOR_CRC) == 0;
     if ((member.flags & MPQ_FILE_SINGLE_UNIT) != 0 || member.size == 0)
         return true;
     if (member.sectorSize == 0)

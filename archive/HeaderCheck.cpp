@@ -108,7 +108,9 @@ bool readAsWarcraftMap(const std::string& path, std::ifstream& file) {
     return true;
 }
 
-bool isTakenInMap(const char* bytes) {
+// An archive header the library takes rather than passes over: one that declares at least
+// 32 bytes.
+bool isTaken(const char* bytes) {
     return hasSignature(bytes, "MPQ\x1A") &&
            field<std::uint32_t>(bytes, kHeaderSizeField) >= kHeaderBytes;
 }
@@ -173,7 +175,7 @@ private:
         FirstHeader first;
         const bool read =
             forEachCandidate([&](const char* bytes, std::uint64_t offset, std::size_t available) {
-                if (available < kHeaderBytes || !isTakenInMap(bytes))
+                if (available < kHeaderBytes || !isTaken(bytes))
                     return true;
                 first = {verdictAt(bytes, offset, true),
                          field<std::uint16_t>(bytes, kVersionField) != 0};
@@ -207,7 +209,8 @@ private:
             return false;
         if (hasSignature(bytes, "MPQ\x1B"))
             return userDataTargetIsSane(bytes, offset);
-        if (!hasSignature(bytes, "MPQ\x1A"))
+        // The library passes over an archive header that declares fewer than 32 bytes.
+        if (!isTaken(bytes))
             return true;
         return !verdictAt(bytes, offset, readsAsFirstVersion(bytes)).has_value();
     }
@@ -220,7 +223,7 @@ private:
         const bool read = target + kHeaderBytes <= fileSize && file.read(header, sizeof header);
         file.clear();
         file.seekg(position);
-        return !read || !hasSignature(header, "MPQ\x1A") ||
+        return !read || !isTaken(header) ||
                !verdictAt(header, target, readsAsFirstVersion(header)).has_value();
     }
 

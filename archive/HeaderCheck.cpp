@@ -1,5 +1,6 @@
 #include "archive/HeaderCheck.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/MpqCrypto.h"
 
 #include <algorithm>
@@ -17,18 +18,6 @@ namespace parlune::Kestmarlapi {
 namespace {
 
 constexpr std::uint16_t kLargestSectorShift = 16;
-constexpr std::size_t kHeaderBytes = 32;
-constexpr std::size_t kHeaderSizeField = 4;
-constexpr std::size_t kArchiveSizeField = 8;
-constexpr std::size_t kVersionField = 12;
-constexpr std::size_t kSectorShiftField = 14;
-constexpr std::size_t kHashTablePosField = 16;
-constexpr std::size_t kBlockTablePosField = 20;
-constexpr std::size_t kHashTableSizeField = 24;
-constexpr std::size_t kBlockTableSizeField = 28;
-// Hash entries with a block index from here on are free or deleted.
-constexpr std::uint32_t kDeletedEntry = 0xFFFFFFFE;
-constexpr std::uint32_t kExistsFlag = 0x80000000; // in a block's flags
 constexpr std::uint32_t kTwoGiB = 0x80000000;
 
 using Verdict = std::optional<OpenFailure>; // nothing when sane
@@ -257,8 +246,8 @@ private:
             table(header, offset, kHashTablePosField, kHashTableSizeField, "(hash table)");
         const std::vector<std::uint32_t> blocks =
             table(header, offset, kBlockTablePosField, kBlockTableSizeField, "(block table)");
-        const std::uint32_t nameA = HashString("(signature)", HashType::NameA);
-        const std::uint32_t nameB = HashString("(signature)", HashType::NameB);
+        const std::uint32_t nameA = HashString(kSignatureName, HashType::NameA);
+        const std::uint32_t nameB = HashString(kSignatureName, HashType::NameB);
         for (std::size_t entry = 0; entry + 4 <= hashes.size(); entry += 4) {
             const std::uint32_t block = hashes[entry + 3];
             if (hashes[entry] != nameA || hashes[entry + 1] != nameB || block >= kDeletedEntry)

@@ -1,10 +1,11 @@
 #include "archive/Kestmarlapi.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/HeaderCheck.h"
+#include "archive/LibraryHandles.h"
 #include "archive/MpqCrypto.h"
 #include "archive/SigningMath.h"
 
-#include <StormLib.h>
 #include <bzlib.h>
 
 #include <algorithm>
@@ -19,24 +20,39 @@
 namespace parlune::Kestmarlapi {
 
 struct Archive {
-    HANDLE mpq = nullptr;
+    LibraryArchive library;
     std::string path;
     DeleteResult attributesRemoval = DeleteResult::Absent;
     bool writeFailed = false;
     const CompactProgress* progress = nullptr;
+
+    HANDLE mpq() const { return library.get(); }
 };
 
 struct ArchiveFile {
-    HANDLE file = nullptr;
+    LibraryFile library;
     bool damaged = false;
 };
 
-namespace {
+void ArchiveCloser::operator()(Archive* archive) const {
+    delete archive;
+}
 
-constexpr const char* kAttributesName = "(attributes)";
+void ArchiveFileCloser::operator()(ArchiveFile* file) const {
+    delete file;
+}
+
+namespace {
 
 bool isAttributesName(const std::string& name) {
     return strcasecmp(name.c_str(), kAttributesName) == 0;
+}
+
+// The name the library gives the member stored in a block when no name of it is known.
+std::string pseudoName(DWORD blockIndex) {
+    char name[32];
+    std::snprintf(name, sizeof name, "File%08u.xxx", static_cast<unsigned>(blockIndex));
+    return name;
 }
 
 // Look-ups use the neutral locale; the setting is process-wide, so make sure of it.
@@ -50,13 +66,11 @@ void useNeutralLocale() {
 // name. False when the member is known under another name or cannot be opened although it
 // is there: it must then be left alone.
 bool registerName(HANDLE mpq, const std::string& name) {
-    HANDLE file = nullptr;
-    if (!::SFileOpenFileEx(mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &file))
+    const LibraryFile file = OpenLibraryFile(mpq, name.c_str());
+    if (!file)
         return GetLastError() == ERROR_FILE_NOT_FOUND; // absent, not merely unreadable
     char knownName[MAX_PATH] = {};
-    const bool named = SFileGetFileName(file, knownName);
-    ::SFileCloseFile(file);
-    return named && strcasecmp(knownName, name.c_str()) == 0;
+    return SFileGetFileName(file.get(), knownName) && strcasecmp(knownName, name.c_str()) == 0;
 }
 
 void report(OpenFailure* out, OpenFailure failure) {
@@ -64,14 +78,19 @@ void report(OpenFailure* out, OpenFailure failure) {
         *out = failure;
 }
 
-// Opens the archive with the library once its header has passed the check. Nothing when it
-// opened, otherwise why not.
-std::optional<OpenFailure> openChecked(const std::string& path, DWORD openFlags, HANDLE* mpq) {
-    if (const auto failure = HeaderFailure(path))
-        return failure;
-    if (!::SFileOpenArchive(path.c_str(), 0, openFlags, mpq))
-        return OpenFailure::NotAnArchive;
-    return std::nullopt;
+// Opens the archive with the library once its header has passed the check. Empty when it did
+// not open, with the reason in *failure.
+LibraryArchive openChecked(const std::string& path, DWORD openFlags, OpenFailure* failure) {
+    if (const auto refusal = HeaderFailure(path)) {
+        report(failure, *refusal);
+        return nullptr;
+    }
+    HANDLE mpq = nullptr;
+    if (!::SFileOpenArchive(path.c_str(), 0, openFlags, &mpq)) {
+        report(failure, OpenFailure::NotAnArchive);
+        return nullptr;
+    }
+    return LibraryArchive(mpq);
 }
 
 // Why the library opened the archive read-only, or nothing when it may be written. It opens
@@ -90,16 +109,16 @@ std::optional<OpenFailure> readOnlyReason(HANDLE mpq) {
 // Removes "(attributes)" through the pseudo-name of its block; by name the library refuses,
 // and after any other change it would be rebuilt on close.
 DeleteResult removeAttributes(HANDLE mpq) {
-    HANDLE file = nullptr;
-    if (!::SFileOpenFileEx(mpq, kAttributesName, SFILE_OPEN_FROM_MPQ, &file))
-        return DeleteResult::Absent;
     DWORD blockIndex = 0;
-    const bool haveIndex =
-        SFileGetFileInfo(file, SFileInfoFileIndex, &blockIndex, sizeof blockIndex, nullptr);
-    ::SFileCloseFile(file);
-    char pseudoName[32];
-    std::snprintf(pseudoName, sizeof pseudoName, "File%08u.xxx", static_cast<unsigned>(blockIndex));
-    if (!haveIndex || !SFileRemoveFile(mpq, pseudoName, 0))
+    { // the member is closed again before it is removed
+        const LibraryFile file = OpenLibraryFile(mpq, kAttributesName);
+        if (!file)
+            return DeleteResult::Absent;
+        if (!SFileGetFileInfo(file.get(), SFileInfoFileIndex, &blockIndex, sizeof blockIndex,
+                              nullptr))
+            return DeleteResult::Failed;
+    }
+    if (!SFileRemoveFile(mpq, pseudoName(blockIndex).c_str(), 0))
         return DeleteResult::Failed;
     return DeleteResult::Deleted;
 }
@@ -353,13 +372,9 @@ bool memberDataIsSafe(const std::string& path, HANDLE mpq, HANDLE file) {
 
 // The library reads "(listfile)" and "(attributes)" by itself when it opens a map for update.
 bool internalMembersAreSafe(const Archive& archive) {
-    for (const char* name : {"(listfile)", kAttributesName}) {
-        HANDLE file = nullptr;
-        if (!::SFileOpenFileEx(archive.mpq, name, SFILE_OPEN_FROM_MPQ, &file))
-            continue;
-        const bool safe = memberDataIsSafe(archive.path, archive.mpq, file);
-        ::SFileCloseFile(file);
-        if (!safe)
+    for (const char* name : {kListfileName, kAttributesName}) {
+        const LibraryFile file = OpenLibraryFile(archive.mpq(), name);
+        if (file && !memberDataIsSafe(archive.path, archive.mpq(), file.get()))
             return false;
     }
     return true;
@@ -370,11 +385,10 @@ bool internalMembersAreSafe(const Archive& archive) {
 // without all keys it copies nothing, so an encrypted member opened by its block alone, whose
 // key is unknown, is never read.
 bool safeToCopy(const Archive& archive, std::ifstream& raw, const char* name) {
-    HANDLE file = nullptr;
-    if (!::SFileOpenFileEx(archive.mpq, name, SFILE_OPEN_FROM_MPQ, &file))
+    const LibraryFile file = OpenLibraryFile(archive.mpq(), name);
+    if (!file)
         return true; // no member there
-    const StoredMember member = storedMember(archive.mpq, file);
-    ::SFileCloseFile(file);
+    const StoredMember member = storedMember(archive.mpq(), file.get());
     return (member.encrypted() && member.key == 0) || memberTablesAreSafe(raw, member);
 }
 
@@ -383,20 +397,16 @@ bool safeToCopy(const Archive& archive, std::ifstream& raw, const char* name) {
 // own listing would read unnamed members to guess their kind.
 bool everyMemberIsSafeToCopy(const Archive& archive) {
     std::ifstream raw(archive.path, std::ios::binary);
-    const DWORD blocks = fileInfo<DWORD>(archive.mpq, SFileMpqBlockTableSize);
-    for (DWORD block = 0; block < blocks; ++block) {
-        char pseudoName[32];
-        std::snprintf(pseudoName, sizeof pseudoName, "File%08u.xxx", static_cast<unsigned>(block));
-        if (!safeToCopy(archive, raw, pseudoName))
+    const DWORD blocks = fileInfo<DWORD>(archive.mpq(), SFileMpqBlockTableSize);
+    for (DWORD block = 0; block < blocks; ++block)
+        if (!safeToCopy(archive, raw, pseudoName(block).c_str()))
             return false;
-    }
     SFILE_FIND_DATA found{};
-    HANDLE names = SListFileFindFirstFile(archive.mpq, nullptr, "*", &found);
+    const LibraryListing names(SListFileFindFirstFile(archive.mpq(), nullptr, "*", &found));
     bool safe = true;
-    for (bool more = names != nullptr; more && safe; more = SListFileFindNextFile(names, &found))
+    for (bool more = names != nullptr; more && safe;
+         more = SListFileFindNextFile(names.get(), &found))
         safe = safeToCopy(archive, raw, found.cFileName);
-    if (names != nullptr)
-        SListFileFindClose(names);
     return safe;
 }
 
@@ -408,116 +418,74 @@ void WINAPI reportCompaction(void* user, DWORD, ULONGLONG done, ULONGLONG total)
 
 } // namespace
 
-bool SFileOpenArchive(const std::string& path, ArchiveHandle* archive, OpenFailure* failure) {
+ArchiveHandle SFileOpenArchive(const std::string& path, OpenFailure* failure) {
     useNeutralLocale();
-    HANDLE mpq = nullptr;
     // The names in "(listfile)" are not needed for reading, and the library would read that
     // member before it could be checked.
     const DWORD openFlags = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES;
-    if (const auto refusal = openChecked(path, openFlags, &mpq)) {
-        report(failure, *refusal);
-        return false;
-    }
-    auto* opened = new Archive{mpq, path};
-    if (!everyMemberReachable(mpq) || !internalMembersAreSafe(*opened) ||
-        !everyMemberIsSafeToCopy(*opened)) {
-        SFileCloseArchive(opened);
+    LibraryArchive library = openChecked(path, openFlags, failure);
+    if (!library)
+        return nullptr;
+    ArchiveHandle archive(new Archive{std::move(library), path});
+    if (!everyMemberReachable(archive->mpq()) || !internalMembersAreSafe(*archive) ||
+        !everyMemberIsSafeToCopy(*archive)) {
         report(failure, OpenFailure::NotAnArchive);
-        return false;
+        return nullptr;
     }
-    *archive = opened;
-    return true;
+    return archive;
 }
 
-bool SFileOpenFileEx(ArchiveHandle archive, const std::string& name, ArchiveFileHandle* file) {
-    HANDLE handle = nullptr;
-    if (!::SFileOpenFileEx(archive->mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &handle))
-        return false;
-    *file = new ArchiveFile{handle, !memberDataIsSafe(archive->path, archive->mpq, handle)};
-    return true;
+ArchiveFileHandle SFileOpenFileEx(Archive& archive, const std::string& name) {
+    LibraryFile file = OpenLibraryFile(archive.mpq(), name.c_str());
+    if (!file)
+        return nullptr;
+    const bool damaged = !memberDataIsSafe(archive.path, archive.mpq(), file.get());
+    return ArchiveFileHandle(new ArchiveFile{std::move(file), damaged});
 }
 
-std::uint64_t SFileGetFileSize(ArchiveFileHandle file) {
+std::uint64_t SFileGetFileSize(ArchiveFile& file) {
     DWORD high = 0;
-    const DWORD low = ::SFileGetFileSize(file->file, &high);
+    const DWORD low = ::SFileGetFileSize(file.library.get(), &high);
     if (low == SFILE_INVALID_SIZE)
         return 0;
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
-bool SFileReadFile(ArchiveFileHandle file, void* block, std::uint32_t size, std::uint32_t* read) {
+bool SFileReadFile(ArchiveFile& file, void* block, std::uint32_t size, std::uint32_t* read) {
     DWORD got = 0;
-    if (file->damaged) {
+    if (file.damaged) {
         *read = 0;
         return false;
     }
-    const bool ok = ::SFileReadFile(file->file, block, size, &got, nullptr);
+    const bool ok = ::SFileReadFile(file.library.get(), block, size, &got, nullptr);
     *read = got;
     // A short last block reports "end of file"; only other errors mean damaged data.
     return ok || GetLastError() == ERROR_HANDLE_EOF;
 }
 
-void SFileCloseFile(ArchiveFileHandle file) {
-    ::SFileCloseFile(file->file);
-    delete file;
-}
-
-void SFileCloseArchive(ArchiveHandle archive) {
-    ::SFileCloseArchive(archive->mpq);
-    delete archive;
-}
-
-bool MpqOpenArchiveForUpdate(const std::string& path, std::uint32_t flags,
-                             std::uint32_t maxFileCount, ArchiveHandle* archive,
-                             OpenFailure* failure) {
-    // Flag 4 (open an existing archive) is the library's default way of opening; the
-    // maximum member count 0 leaves the hash table as it is.
-    (void)flags;
-    (void)maxFileCount;
+ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* failure) {
     useNeutralLocale();
     CompleteSigningMath();
-    HANDLE mpq = nullptr;
-    if (const auto refusal = openChecked(path, 0, &mpq)) {
+    LibraryArchive library = openChecked(path, 0, failure);
+    if (!library)
+        return nullptr;
+    if (const auto refusal = readOnlyReason(library.get())) {
         report(failure, *refusal);
-        return false;
+        return nullptr;
     }
-    if (const auto refusal = readOnlyReason(mpq)) {
-        ::SFileCloseArchive(mpq);
-        report(failure, *refusal);
-        return false;
-    }
-    *archive = new Archive{mpq, path, removeAttributes(mpq)};
-    return true;
+    const DeleteResult attributesRemoval = removeAttributes(library.get());
+    return ArchiveHandle(new Archive{std::move(library), path, attributesRemoval});
 }
 
-bool MpqAddFileFromBufferEx(ArchiveHandle archive, const void* data, std::uint32_t size,
-                            const std::string& name, std::uint32_t flags,
-                            std::uint32_t compressionType, int compressionLevel) {
-    const std::string_view bytes(static_cast<const char*>(data), size);
-    return MpqAddFileFromPieces(
-        archive, size, [&](const PieceWriter& write) { return write(bytes); }, name, flags,
-        compressionType, compressionLevel);
-}
-
-bool MpqAddFileFromPieces(ArchiveHandle archive, std::uint32_t size, const MemberPieces& pieces,
-                          const std::string& name, std::uint32_t flags,
-                          std::uint32_t compressionType, int compressionLevel) {
-    // The map writer only ever asks for deflate, which the library calls zlib; the level is
-    // fixed inside the library.
-    (void)compressionType;
-    (void)compressionLevel;
-    DWORD fileFlags = 0;
-    if (flags & kAddCompress)
-        fileFlags |= MPQ_FILE_COMPRESS;
-    if (flags & kAddReplaceExisting)
-        fileFlags |= MPQ_FILE_REPLACEEXISTING;
-
-    if (!registerName(archive->mpq, name)) {
-        archive->writeFailed = true;
+bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPieces& pieces,
+                          const std::string& name) {
+    if (!registerName(archive.mpq(), name)) {
+        archive.writeFailed = true;
         return false;
     }
     HANDLE file = nullptr;
-    bool ok = SFileCreateFile(archive->mpq, name.c_str(), 0, size, LANG_NEUTRAL, fileFlags, &file);
+    bool ok = SFileCreateFile(archive.mpq(), name.c_str(), 0, size, LANG_NEUTRAL,
+                              MPQ_FILE_COMPRESS | MPQ_FILE_REPLACEEXISTING, &file);
     std::uint64_t written = 0;
     const auto write = [&](std::string_view piece) {
         if (piece.empty())
@@ -529,48 +497,46 @@ bool MpqAddFileFromPieces(ArchiveHandle archive, std::uint32_t size, const Membe
     };
     if (ok)
         ok = pieces(write) && written == size;
+    // Finishing the file is what closes it.
     if (file != nullptr)
         ok = SFileFinishFile(file) && ok;
     if (!ok)
-        archive->writeFailed = true;
+        archive.writeFailed = true;
     return ok;
 }
 
-DeleteResult MpqDeleteFile(ArchiveHandle archive, const std::string& name) {
+DeleteResult MpqDeleteFile(Archive& archive, const std::string& name) {
     if (isAttributesName(name))
-        return archive->attributesRemoval;
-    if (!registerName(archive->mpq, name))
+        return archive.attributesRemoval;
+    if (!registerName(archive.mpq(), name))
         return DeleteResult::Failed;
-    if (SFileRemoveFile(archive->mpq, name.c_str(), 0))
+    if (SFileRemoveFile(archive.mpq(), name.c_str(), 0))
         return DeleteResult::Deleted;
     return GetLastError() == ERROR_FILE_NOT_FOUND ? DeleteResult::Absent : DeleteResult::Failed;
 }
 
-CompactResult MpqCompactArchive(ArchiveHandle archive, const CompactProgress& progress) {
+CompactResult MpqCompactArchive(Archive& archive, const CompactProgress& progress) {
     // Compaction first writes the pending changes ("(listfile)" and the tables) but ignores
     // whether that worked: on a full disk it would then build a map without "(listfile)" and
     // report success. Write them here, where the result can be checked.
-    if (!SFileFlushArchive(archive->mpq)) {
-        archive->writeFailed = true;
+    if (!SFileFlushArchive(archive.mpq())) {
+        archive.writeFailed = true;
         return CompactResult::Failed;
     }
-    archive->progress = &progress;
-    SFileSetCompactCallback(archive->mpq, reportCompaction, archive);
-    const bool ok = SFileCompactArchive(archive->mpq, nullptr, false);
+    archive.progress = &progress;
+    SFileSetCompactCallback(archive.mpq(), reportCompaction, &archive);
+    const bool ok = SFileCompactArchive(archive.mpq(), nullptr, false);
     const DWORD error = GetLastError();
-    SFileSetCompactCallback(archive->mpq, nullptr, nullptr);
-    archive->progress = nullptr;
+    SFileSetCompactCallback(archive.mpq(), nullptr, nullptr);
+    archive.progress = nullptr;
     if (ok)
         return CompactResult::Compacted;
     return error == ERROR_UNKNOWN_FILE_NAMES ? CompactResult::NamesUnknown : CompactResult::Failed;
 }
 
-bool MpqCloseUpdatedArchive(ArchiveHandle archive, std::uint32_t flags) {
-    (void)flags;
-    const bool closed = ::SFileCloseArchive(archive->mpq);
-    const bool ok = closed && !archive->writeFailed;
-    delete archive;
-    return ok;
+bool MpqCloseUpdatedArchive(ArchiveHandle archive) {
+    const bool closed = ::SFileCloseArchive(archive->library.release());
+    return closed && !archive->writeFailed;
 }
 
 } // namespace parlune::Kestmarlapi

@@ -5,11 +5,7 @@
 
 namespace parlune::Kestmarlapi {
 
-namespace {
-
-using CryptTable = std::array<std::uint32_t, 0x500>;
-
-const CryptTable& cryptTable() {
+const CryptTable& CryptValues() {
     static const CryptTable table = [] {
         CryptTable values{};
         std::uint32_t seed = 0x00100001;
@@ -26,37 +22,26 @@ const CryptTable& cryptTable() {
     return table;
 }
 
-void crypt(std::span<std::uint32_t> words, std::uint32_t key, bool encrypt) {
-    std::uint32_t seed = 0xEEEEEEEE;
-    for (std::uint32_t& word : words) {
-        seed += cryptTable()[0x400 + (key & 0xFF)];
-        const std::uint32_t plain = encrypt ? word : word ^ (key + seed);
-        word ^= key + seed;
-        key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
-        seed = plain + seed + (seed << 5) + 3;
-    }
-}
-
-} // namespace
-
 std::uint32_t HashString(std::string_view text, HashType type) {
     const auto offset = static_cast<std::uint32_t>(type) * 0x100;
     std::uint32_t seed1 = 0x7FED7FED;
     std::uint32_t seed2 = 0xEEEEEEEE;
     for (unsigned char c : text) {
         const auto upper = static_cast<std::uint32_t>(std::toupper(c)); // case-blind names
-        seed1 = cryptTable()[offset + upper] ^ (seed1 + seed2);
+        seed1 = CryptValues()[offset + upper] ^ (seed1 + seed2);
         seed2 = upper + seed1 + seed2 + (seed2 << 5) + 3;
     }
     return seed1;
 }
 
 void DecryptWords(std::span<std::uint32_t> words, std::uint32_t key) {
-    crypt(words, key, false);
-}
-
-void EncryptWords(std::span<std::uint32_t> words, std::uint32_t key) {
-    crypt(words, key, true);
+    std::uint32_t seed = 0xEEEEEEEE;
+    for (std::uint32_t& word : words) {
+        seed += CryptValues()[0x400 + (key & 0xFF)];
+        word ^= key + seed;
+        key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
+        seed = word + seed + (seed << 5) + 3;
+    }
 }
 
 } // namespace parlune::Kestmarlapi

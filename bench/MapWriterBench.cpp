@@ -5,8 +5,8 @@
 //
 //   build/bench/parlune_bench --benchmark_filter='MapWriter|LibraryUpdate|CopyMapFile'
 
-#include "archive/ArchiveBuilder.h"
 #include "archive/Kestmarlapi.h"
+#include "archive/testing/ArchiveBuilder.h"
 #include "processing/MapProcessor.h"
 #include "tests/support/TestSupport.h"
 
@@ -153,7 +153,7 @@ private:
         QuietProcessor run;
         run.SourcePath = source;
         run.TargetPath = File("first-run.w3x");
-        run.ProcessButtonClick();
+        run.Run();
         written.push_back({"war3map.wts", run.writtenTable});
         for (std::size_t i = 0; i < parlune::kMapFileCount; ++i) {
             if (run.writtenFiles[i].Present)
@@ -174,7 +174,7 @@ void MapWriterWholeRun(benchmark::State& state) {
     run.SourcePath = map.source;
     run.TargetPath = map.File("target.w3x");
     for (auto _ : state)
-        run.ProcessButtonClick();
+        run.Run();
     reportSize(state);
 }
 
@@ -198,20 +198,17 @@ void LibraryUpdate(benchmark::State& state) {
         state.PauseTiming();
         fs::copy_file(map.source, work, fs::copy_options::overwrite_existing);
         state.ResumeTiming();
-        api::ArchiveHandle archive = nullptr;
-        if (!api::MpqOpenArchiveForUpdate(work, api::kOpenExisting, 0, &archive)) {
+        api::ArchiveHandle archive = api::MpqOpenArchiveForUpdate(work);
+        if (!archive) {
             state.SkipWithError("cannot open");
             break;
         }
         for (const api::MemberSpec& member : map.written)
-            api::MpqAddFileFromBufferEx(archive, member.data.data(),
-                                        static_cast<std::uint32_t>(member.data.size()), member.name,
-                                        api::kAddCompress | api::kAddReplaceExisting,
-                                        api::kCompressionDeflate, 9);
-        api::MpqDeleteFile(archive, "(attributes)");
+            parlune::test::StoreMember(*archive, member.name, member.data);
+        api::MpqDeleteFile(*archive, "(attributes)");
         if (compact)
-            api::MpqCompactArchive(archive);
-        if (!api::MpqCloseUpdatedArchive(archive))
+            api::MpqCompactArchive(*archive);
+        if (!api::MpqCloseUpdatedArchive(std::move(archive)))
             state.SkipWithError("cannot close");
     }
     reportSize(state);

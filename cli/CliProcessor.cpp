@@ -1,5 +1,6 @@
 #include "cli/CliProcessor.h"
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace parlune {

@@ -2,8 +2,6 @@
 
 #include "processing/MapProcessor.h"
 
-#include <cstdio>
-
 namespace parlune {
 
 // Hosts a run on the command line: log lines go to stdout as they are logged; the

@@ -1,5 +1,6 @@
 // parlune-cli: inlines the trigger strings of a map from the command line.
 
+#include "Version.h"
 #include "cli/CliProcessor.h"
 #include "processing/ProcessingError.h"
 
@@ -17,12 +18,14 @@ constexpr const char* kHelp =
     "be SOURCE itself).\n\n"
     "  --debug       write detailed log lines\n"
     "  --no-compact  skip the final compaction of the new map\n"
-    "  --help        show this text\n";
+    "  --help        show this text\n"
+    "  --version     show the program's version\n";
 
 enum ExitCode { kSuccess = 0, kRunFailed = 1, kBadArguments = 2 };
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool debug = false;
     bool noCompact = false;
     std::vector<std::string> paths;
@@ -34,6 +37,8 @@ std::optional<Options> parseArguments(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument == "--help")
             options.help = true;
+        else if (argument == "--version")
+            options.version = true;
         else if (argument == "--debug")
             options.debug = true;
         else if (argument == "--no-compact")
@@ -43,9 +48,22 @@ std::optional<Options> parseArguments(int argc, char** argv) {
         else
             options.paths.push_back(argument);
     }
-    if (!options.help && options.paths.size() != 2)
+    if (!options.help && !options.version && options.paths.size() != 2)
         return std::nullopt;
     return options;
+}
+
+int run(const Options& options) {
+    parlune::CliProcessor processor(options.debug, options.noCompact);
+    processor.SourcePath = options.paths[0];
+    processor.TargetPath = options.paths[1];
+    try {
+        processor.Run();
+    } catch (const std::exception& failure) {
+        std::fputs((parlune::DisplayText(failure.what()) + "\n").c_str(), stderr);
+        return kRunFailed;
+    }
+    return kSuccess;
 }
 
 } // namespace
@@ -61,15 +79,9 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return kSuccess;
     }
-
-    parlune::CliProcessor processor(options->debug, options->noCompact);
-    processor.SourcePath = options->paths[0];
-    processor.TargetPath = options->paths[1];
-    try {
-        processor.ProcessButtonClick();
-    } catch (const std::exception& failure) {
-        std::fputs((parlune::DisplayText(failure.what()) + "\n").c_str(), stderr);
-        return kRunFailed;
+    if (options->version) {
+        std::printf("parlune-cli %s\n", parlune::kVersion);
+        return kSuccess;
     }
-    return kSuccess;
+    return run(*options);
 }

@@ -3,7 +3,7 @@
 //
 //   make-example-map OUTPUT.w3x
 
-#include "archive/ArchiveBuilder.h"
+#include "archive/testing/ArchiveBuilder.h"
 
 #include <cstdio>
 #include <exception>

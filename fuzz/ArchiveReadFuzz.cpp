@@ -2,8 +2,9 @@
 // member is read, nothing worse: no crash, no hang, no allocation beyond the member cap.
 
 #include "fuzz/FuzzSupport.h"
-#include "processing/MemberExtraction.h"
+#include "processing/ProcessingError.h"
 #include "processing/RunState.h"
+#include "processing/SourceMap.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 // rewritten and the scanned members, each part after a "|~|".
 
 #include "fuzz/FuzzSupport.h"
-#include "processing/InlinedMember.h"
+#include "processing/InlinedText.h"
 #include "processing/Inliner.h"
 #include "processing/ProcessingError.h"
 #include "tests/support/LiteralInliner.h"
@@ -82,7 +82,7 @@ std::vector<std::size_t> originsOf(const parlune::MapFileSlot& slot,
     };
     for (const parlune::Replacement& replacement : slot.Replacements) {
         keep(replacement.Offset);
-        origins.insert(origins.end(), strings.TextLength(replacement.String, slot.ScriptTexts),
+        origins.insert(origins.end(), strings.TextLength(replacement.Entry, slot.ScriptTexts),
                        std::string::npos);
         at += parlune::ReplacedLength(slot.Data, replacement);
     }

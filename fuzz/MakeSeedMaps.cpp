@@ -3,7 +3,7 @@
 //
 //   make-seed-maps FOLDER
 
-#include "archive/ArchiveBuilder.h"
+#include "archive/testing/ArchiveBuilder.h"
 
 #include <cstdio>
 #include <exception>

@@ -24,11 +24,7 @@ std::size_t entriesIn(const std::string& folder) {
 }
 
 bool opensAsMap(const std::string& path) {
-    parlune::Kestmarlapi::ArchiveHandle archive = nullptr;
-    if (!parlune::Kestmarlapi::SFileOpenArchive(path, &archive))
-        return false;
-    parlune::Kestmarlapi::SFileCloseArchive(archive);
-    return true;
+    return parlune::Kestmarlapi::SFileOpenArchive(path) != nullptr;
 }
 
 } // namespace
@@ -46,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.SourcePath = source;
     run.TargetPath = folder + "/target.w3x";
     try {
-        run.ProcessButtonClick();
+        run.Run();
     } catch (const parlune::ProcessingError&) {
         const std::string before(reinterpret_cast<const char*>(data), size);
         if (readFile(source) != before || entriesIn(folder) != 1)

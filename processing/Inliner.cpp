@@ -9,12 +9,11 @@
 
 #include "processing/Inliner.h"
 
-#include "processing/InlinedMember.h"
+#include "processing/InlinedText.h"
 #include "processing/MapProcessor.h"
 #include "processing/ProcessingError.h"
 
 #include <algorithm>
-#include <exception>
 #include <limits>
 #include <new>
 #include <optional>
@@ -24,21 +23,6 @@ namespace parlune {
 namespace {
 
 constexpr std::string_view kSkinName = "war3mapSkin.txt";
-
-// Nine digits always name a number in range, so only longer runs, and empty ones, need the
-// full conversion.
-constexpr std::size_t kDigitsAlwaysInRange = 9;
-
-// The number a reference's digits name; StrToInt raises the run's failure for no digits or a
-// value above 2147483647.
-std::int32_t referenceNumber(std::string_view digits) {
-    if (digits.empty() || digits.size() > kDigitsAlwaysInRange)
-        return StrToInt(digits);
-    std::int32_t number = 0;
-    for (char digit : digits)
-        number = number * 10 + (digit - '0');
-    return number;
-}
 
 // Every length from kInlineLimit up says the same: too long to be inserted. So 16 bits hold
 // every length kept.
@@ -92,44 +76,41 @@ void reserveForReferences(std::vector<Item>& found, std::size_t memberSize) {
     }
 }
 
-// Records a replacement, with the number it names in place of its string, and its surroundings
-// for every reference in the member up to the first marker without a number. Returns the
-// failure such a marker raised.
-std::exception_ptr findReferences(std::string_view data, std::vector<Replacement>& found,
-                                  std::vector<std::uint8_t>& surroundings) {
+// Records a replacement, with the number it names, and its surroundings for every reference
+// in the member up to the first marker whose digits name no number. Returns those digits, or
+// nothing when there is no such marker.
+std::optional<std::string_view> findReferences(std::string_view data,
+                                               std::vector<Replacement>& found,
+                                               std::vector<std::uint8_t>& surroundings) {
     reserveForReferences(found, data.size());
     reserveForReferences(surroundings, data.size());
     std::size_t lastEnd = 0;
     for (std::size_t at = data.find(kReferenceMarker); at != std::string_view::npos;) {
         const std::string_view digits = DigitsAfterMarker(data, at);
-        std::int32_t number = 0;
-        try {
-            number = referenceNumber(digits);
-        } catch (const ProcessingError&) {
-            return std::current_exception();
-        }
-        found.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(number)});
+        const std::optional<std::int32_t> number = ReferenceNumber(digits);
+        if (!number)
+            return digits;
+        found.push_back({static_cast<std::uint32_t>(at), *number, kMissingString});
         const std::size_t end = at + kReferenceMarker.size() + digits.size();
         surroundings.push_back(surroundingsOf(data, lastEnd, at, end));
         lastEnd = end;
         at = data.find(kReferenceMarker, end);
     }
-    return nullptr;
+    return std::nullopt;
 }
 
-// Turns the number each found reference names into its string's place, and asks for the texts
-// they need. The look-ups run in a loop of their own, after the search, where they do not
-// wait for each other; the index is read a few references ahead, so that its memory is at
-// hand when the look-up comes.
+// Finds the entry of the number each found reference names, and asks for the texts they need. The
+// look-ups run in a loop of their own, after the search, where they do not wait for each other; the
+// index is read a few references ahead, so that its memory is at hand when the look-up comes.
 void lookUpStrings(std::vector<Replacement>& found, bool script, StringIndex& index) {
     constexpr std::size_t kReadAhead = 16;
     for (std::size_t i = 0; i < found.size(); ++i) {
         if (i + kReadAhead < found.size())
-            index.Prefetch(static_cast<std::int32_t>(found[i + kReadAhead].String));
+            index.Prefetch(found[i + kReadAhead].Number);
         Replacement& reference = found[i];
-        reference.String = index.Find(static_cast<std::int32_t>(reference.String));
-        if (reference.String != StringIndex::kNotFound)
-            index.Request(reference.String, script);
+        reference.Entry = index.Find(reference.Number);
+        if (reference.Entry != StringIndex::kNotFound)
+            index.Request(reference.Entry, script);
     }
 }
 
@@ -159,7 +140,7 @@ public:
         if (!replaces) {
             markerStart = 0; // the new bytes end in the marker's digits
             inDigits = true;
-        } else if (textLength(replacement.String) > 0) {
+        } else if (textLength(replacement.Entry) > 0) {
             markerStart = startAtEnd;
             inDigits = false;
         }
@@ -198,7 +179,7 @@ private:
     // Whether the text of the reference's string may stand between the new bytes so far and
     // the bytes after the reference; sets startAtEnd for the new bytes with the text in place.
     bool allows(const Replacement& replacement, std::uint8_t surroundings) {
-        const std::uint32_t place = replacement.String;
+        const std::uint32_t place = replacement.Entry;
         const TextEdges edges = place == StringIndex::kNotFound ? TextEdges() : index.Edges(place);
         const bool empty = textLength(place) == 0;
         if (edges.holdsMarker || (inDigits && !empty && edges.startsWithDigit))
@@ -242,18 +223,45 @@ void checkOffsetsFit(std::string_view name, std::size_t size) {
         ThrowTooLarge(std::string(name), size);
 }
 
-std::string inlinedLine(const Replacement& replacement, std::string_view data,
-                        const StringIndex& index, std::string_view name) {
-    const std::string number =
-        std::to_string(StrToInt(DigitsAfterMarker(data, replacement.Offset)));
+std::string inlinedLine(const Replacement& replacement, const StringIndex& index,
+                        std::string_view name) {
+    const std::string number = std::to_string(replacement.Number);
     const std::string member(name);
-    if (replacement.String == StringIndex::kNotFound)
-        return "          Removed reference to non-existant string " + number + " in " + member;
-    const std::size_t lineCount = index.Entry(replacement.String).Lines.size();
+    if (replacement.Entry == StringIndex::kNotFound)
+        return "Removed reference to non-existant string " + number + " in " + member;
+    const std::size_t lineCount = index.Entry(replacement.Entry).Lines.size();
     if (lineCount >= 2)
-        return "          Inlined string " + number + " with " + std::to_string(lineCount) +
-               " lines into " + member;
-    return "          Inlined string " + number + " into " + member;
+        return "Inlined string " + number + " with " + std::to_string(lineCount) + " lines into " +
+               member;
+    return "Inlined string " + number + " into " + member;
+}
+
+// Decides the found references front to back. A reference whose string's text takes its
+// place stays in the slot, and inserted reports it; the string of every other one is retained.
+// Returns how many stay.
+template <typename Inserted>
+std::size_t decideReferences(MapFileSlot& slot, const std::vector<std::uint8_t>& surroundings,
+                             MemberRules rules, StringIndex& index, RetainedIds& retained,
+                             Inserted&& inserted) {
+    std::vector<Replacement>& replacements = slot.Replacements;
+    MarkerGuard guard(slot.Data, index, rules.script);
+    std::size_t made = 0;
+    for (std::size_t i = 0; i < replacements.size(); ++i) {
+        const Replacement replacement = replacements[i];
+        const bool missing = replacement.Entry == StringIndex::kNotFound;
+        if (!guard.Replaces(replacement, surroundings[i],
+                            !missing && staysInPlace(replacement.Entry, rules, index))) {
+            if (!missing)
+                retained.insert(replacement.Number);
+            continue;
+        }
+        if (!missing)
+            index.MarkInserted(replacement.Entry);
+        replacements[made++] = replacement;
+        inserted(replacement);
+    }
+    replacements.resize(made);
+    return made;
 }
 
 void releaseSlot(MapFileSlot& slot) {
@@ -373,26 +381,19 @@ std::size_t KeepReferencedStrings(std::string_view data, RetainedIds& retained) 
 }
 
 void MapProcessor::InlineStrings() {
-    Log("Inlining trigger strings...");
+    logStep("Inlining trigger strings...");
     const std::size_t countBefore = Entries.size();
     RetainedIds retained;
     InlinedStrings = {};
     StringIndex index(Entries);
-    try {
-        for (std::size_t i = 0; i < kMapFileCount; ++i)
-            InlineIntoFile(kMapFileNames[i], MapFiles[i], index, retained);
-    } catch (const ProcessingError&) {
-        // The run ends here with the table as it stands; the texts come from a copy of it.
-        InlinedStrings.Entries = Entries;
-        index.HandOverLengths(InlinedStrings);
-        throw;
-    }
+    for (std::size_t i = 0; i < kMapFileCount; ++i)
+        InlineIntoFile(kMapFileNames[i], MapFiles[i], index, retained);
     keepScannedReferences(retained);
-    Log("Removing inlined strings from war3map.wts...");
+    logStep("Removing inlined strings from war3map.wts...");
     index.HandOverLengths(InlinedStrings);
     pruneEntries(index, retained);
-    Log("     Removed " + std::to_string(countBefore - Entries.size()) + " strings (" +
-        std::to_string(Entries.size()) + " strings retained)");
+    logResult("Removed " + std::to_string(countBefore - Entries.size()) + " strings (" +
+              std::to_string(Entries.size()) + " strings retained)");
 }
 
 void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
@@ -404,37 +405,24 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     const MemberRules rules{name == kScriptName, name == kSkinName};
     slot.ScriptTexts = rules.script;
     std::vector<std::uint8_t> surroundings;
-    const std::exception_ptr failure = findReferences(slot.Data, slot.Replacements, surroundings);
-    if (slot.Replacements.empty() && !failure) {
-        Log("     No strings to inline into " + std::string(name));
+    const std::optional<std::string_view> unreadable =
+        findReferences(slot.Data, slot.Replacements, surroundings);
+    if (slot.Replacements.empty() && !unreadable) {
+        logResult("No strings to inline into " + std::string(name));
         return;
     }
     lookUpStrings(slot.Replacements, rules.script, index);
     index.MeasureRequestedTexts();
-    std::vector<Replacement>& replacements = slot.Replacements;
     const bool verbose = Verbose();
-    MarkerGuard guard(slot.Data, index, rules.script);
-    std::size_t made = 0;
-    for (std::size_t i = 0; i < replacements.size(); ++i) {
-        const Replacement replacement = replacements[i];
-        const bool missing = replacement.String == StringIndex::kNotFound;
-        if (!guard.Replaces(replacement, surroundings[i],
-                            !missing && staysInPlace(replacement.String, rules, index))) {
-            if (!missing)
-                retained.insert(index.Entry(replacement.String).Id);
-            continue;
-        }
-        if (!missing)
-            index.MarkInserted(replacement.String);
-        replacements[made++] = replacement;
-        if (verbose)
-            Log(inlinedLine(replacement, slot.Data, index, name));
-    }
-    replacements.resize(made);
-    // A bad marker ends the run after the references before it were reported.
-    if (failure)
-        std::rethrow_exception(failure);
-    Log("     " + std::to_string(made) + " strings inlined into " + std::string(name));
+    const std::size_t made = decideReferences(
+        slot, surroundings, rules, index, retained, [&](const Replacement& replacement) {
+            if (verbose)
+                logDetail(inlinedLine(replacement, index, name));
+        });
+    // A marker without a number ends the run once the references before it are reported.
+    if (unreadable)
+        ThrowInvalidInteger(*unreadable);
+    logResult(std::to_string(made) + " strings inlined into " + std::string(name));
 }
 
 void MapProcessor::keepScannedReferences(RetainedIds& retained) {
@@ -443,8 +431,8 @@ void MapProcessor::keepScannedReferences(RetainedIds& retained) {
         if (slot.Present) {
             const std::size_t count = KeepReferencedStrings(slot.Data, retained);
             if (count > 0)
-                Log("     " + std::to_string(count) + " references kept in " +
-                    std::string(kScannedFileNames[i]));
+                logResult(std::to_string(count) + " references kept in " +
+                          std::string(kScannedFileNames[i]));
         }
         releaseSlot(slot);
     }
@@ -458,7 +446,7 @@ void MapProcessor::pruneEntries(const StringIndex& index, const RetainedIds& ret
     if (Verbose())
         for (std::size_t k = Entries.size(); k-- > 0;)
             if (unneeded(Entries[k]))
-                Log("          Removed string " + std::to_string(k));
+                logDetail("Removed string " + std::to_string(k));
     std::vector<TWTSEntry> kept;
     for (std::uint32_t place = 0; place < Entries.size(); ++place) {
         TWTSEntry& entry = Entries[place];

@@ -1,6 +1,7 @@
 #include "processing/MapProcessor.h"
 
-#include "processing/MemberExtraction.h"
+#include "processing/ProcessingError.h"
+#include "processing/SourceMap.h"
 
 namespace parlune {
 
@@ -18,11 +19,27 @@ private:
     ProcessingHost& host;
 };
 
+std::string sizeNote(const std::string& data) {
+    return " (" + std::to_string(data.size()) + " bytes)";
+}
+
 } // namespace
 
-void MapProcessor::ProcessButtonClick() {
+void MapProcessor::Run() {
     RunControlsGuard controls(*this);
     runPhases();
+}
+
+void MapProcessor::logStep(const std::string& text) {
+    LogAtLevel(LogLevel::Step, text);
+}
+
+void MapProcessor::logResult(const std::string& text) {
+    LogAtLevel(LogLevel::Result, "     " + text);
+}
+
+void MapProcessor::logDetail(const std::string& text) {
+    LogAtLevel(LogLevel::Detail, "          " + text);
 }
 
 void MapProcessor::runPhases() {
@@ -30,7 +47,7 @@ void MapProcessor::runPhases() {
     LoadStringTable();
     ParseStringTable();
     if (Entries.empty()) {
-        Log("No strings to inline");
+        logStep("No strings to inline");
         return;
     }
     InlineStrings();
@@ -39,33 +56,33 @@ void MapProcessor::runPhases() {
 }
 
 void MapProcessor::extractFiles() {
-    Log("Extracting files from map...");
+    logStep("Extracting files from map...");
     SourceMap source(SourcePath);
     if (!source.ReadMember(kStringTableName, StringTableData))
-        throw ProcessingError("war3map.wts not found inside map!");
-    Log("     Extracted war3map.wts (" + std::to_string(StringTableData.size()) + " bytes)");
+        throw ProcessingError(kTableMissingFailure);
+    logResult("Extracted war3map.wts" + sizeNote(StringTableData));
 
     MapFileSlot& script = MapFiles[0];
-    script.Present = true;
-    if (source.ReadMember(kScriptName, script.Data)) {
+    for (const bool inFolder : {false, true}) {
+        ScriptInScriptsFolder = inFolder;
+        const std::string name(inFolder ? kScriptInFolderName : kScriptName);
+        script.Present = source.ReadMember(name, script.Data);
+        if (script.Present) {
+            logResult("Extracted " + name + sizeNote(script.Data));
+            break;
+        }
+    }
+    if (!script.Present) {
         ScriptInScriptsFolder = false;
-        Log("     Extracted war3map.j (" + std::to_string(script.Data.size()) + " bytes)");
-    } else if (source.ReadMember(kScriptInFolderName, script.Data)) {
-        ScriptInScriptsFolder = true;
-        Log("     Extracted Scripts\\war3map.j (" + std::to_string(script.Data.size()) + " bytes)");
-    } else {
-        script.Present = false;
-        Log("     war3map.j not found inside map");
+        logResult("war3map.j not found inside map");
     }
 
     for (std::size_t i = 1; i < kMapFileCount; ++i) {
         const std::string name(kMapFileNames[i]);
         MapFileSlot& slot = MapFiles[i];
         slot.Present = source.ReadMember(name, slot.Data);
-        if (slot.Present)
-            Log("     Extracted " + name + " (" + std::to_string(slot.Data.size()) + " bytes)");
-        else
-            Log("     " + name + " not found inside map");
+        logResult(slot.Present ? "Extracted " + name + sizeNote(slot.Data)
+                               : name + " not found inside map");
     }
 
     // Read without a report: these members are only scanned for the strings they need.

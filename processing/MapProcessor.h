@@ -1,13 +1,21 @@
 #pragma once
 
-#include "archive/Kestmarlapi.h"
-#include "processing/Inliner.h"
 #include "processing/RunState.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace parlune {
+
+class RetainedIds;
+class StringIndex;
+class TargetArchive;
+
+// How far a log line of a run is indented: a phase's first line, a result of the phase, and a
+// detail line, written only with "Debug output".
+enum class LogLevel { Step, Result, Detail };
 
 // What the processing needs of the program that hosts it: the window, the command-line
 // front end or a test.
@@ -17,6 +25,12 @@ public:
 
     // Reports one log line. The window repaints and handles input here.
     virtual void Log(const std::string& text) = 0;
+    // Reports a line of a run, indented for its level. Hosts that treat the levels alike take
+    // every line through Log.
+    virtual void LogAtLevel(LogLevel level, const std::string& text) {
+        (void)level;
+        Log(text);
+    }
     // Enables or disables the controls that could start or alter a run.
     virtual void EnableRunControls(bool enabled) = 0;
     // "Debug output": write the detail lines too.
@@ -37,7 +51,7 @@ public:
     // One complete run from the source map to the target map. The run controls are disabled
     // for its duration and enabled again on every way out; a failure leaves as a
     // ProcessingError after that.
-    void ProcessButtonClick();
+    void Run();
 
     // Reads StringTableData into StringTableLines.
     void LoadStringTable();
@@ -47,7 +61,8 @@ public:
     // is allowed, then removes from Entries every string that no reference left in place
     // needs, in any member the map has. The replacements are recorded in the members' slots,
     // and the table as it stood, with the lengths of the texts, goes to InlinedStrings; the
-    // map writer makes the texts.
+    // map writer makes the texts. After a failure the replacements recorded so far name
+    // entries of Entries, which is left as it was.
     void InlineStrings();
     // Replaces StringTableData with the serialised Entries (empty when there are none).
     void WriteStringTable();
@@ -56,6 +71,12 @@ public:
     // target is replaced only when all of it succeeded; on failure every file stays as it was.
     void WriteMap();
 
+protected:
+    // The run's log lines, each indented for its level.
+    void logStep(const std::string& text);
+    void logResult(const std::string& text);
+    void logDetail(const std::string& text);
+
 private:
     void runPhases();
     void extractFiles();
@@ -63,12 +84,16 @@ private:
     // references it keeps to retained.
     void InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
                         RetainedIds& retained);
+    void logInlined(std::string_view name, const MapFileSlot& slot, std::size_t made);
     // Takes the numbers the members that are never rewritten refer to, then releases them.
     void keepScannedReferences(RetainedIds& retained);
     void pruneEntries(const StringIndex& index, const RetainedIds& retained);
-    // Stores a present member, its replacements made, in the open new map and releases it.
-    void AddToMap(Kestmarlapi::ArchiveHandle archive, const std::string& name, MapFileSlot& slot);
-    void compactMap(Kestmarlapi::ArchiveHandle archive);
+    // The archive the new map is written through.
+    std::unique_ptr<TargetArchive> openTarget();
+    void storeStringTable(TargetArchive& target);
+    // Stores a present member, its replacements made, in the new map and releases it.
+    void AddToMap(TargetArchive& target, const std::string& name, MapFileSlot& slot);
+    void compactMap(TargetArchive& target);
 };
 
 } // namespace parlune

@@ -13,9 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCopyError = "Error copying map file!";
-constexpr const char* kWriteError = "Error writing map file!";
-
 // The system's own limit for following a chain of symbolic links.
 constexpr int kMaxLinkDepth = 40;
 // Keeps the private folder's name within the file-name limit for any target name.
@@ -30,10 +27,10 @@ fs::path resolveLinks(fs::path path) {
             return path;
         const fs::path next = fs::read_symlink(path, error);
         if (error)
-            throw ProcessingError(kCopyError);
+            throw ProcessingError(kCopyFailure);
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    throw ProcessingError(kCopyError);
+    throw ProcessingError(kCopyFailure);
 }
 
 fs::path folderOf(const fs::path& path) {
@@ -44,7 +41,7 @@ fs::path makePrivateFolder(const fs::path& target) {
     const std::string name = target.filename().string().substr(0, kMaxNamePartLength);
     std::string pattern = (folderOf(target) / ("." + name + ".parlune-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr)
-        throw ProcessingError(kCopyError);
+        throw ProcessingError(kCopyFailure);
     return pattern;
 }
 
@@ -75,7 +72,7 @@ NewMapFile::NewMapFile(const std::string& sourcePath, const std::string& targetP
     if (::stat(sourcePath.c_str(), &source) != 0 ||
         !fs::copy_file(sourcePath, copyPath, fs::copy_options::none, error)) {
         fs::remove_all(folder, error);
-        throw ProcessingError(kCopyError);
+        throw ProcessingError(kCopyFailure);
     }
     sourceMode = source.st_mode & 07777;
     // A read-only source must not make the copy read-only: the library would then refuse
@@ -100,7 +97,7 @@ void NewMapFile::Commit() {
     }
     if (::chmod(copyPath.c_str(), mode) != 0 || !syncToDisk(copyPath, O_RDONLY) ||
         std::rename(copyPath.c_str(), target.c_str()) != 0)
-        throw ProcessingError(kWriteError);
+        throw ProcessingError(kWriteFailure);
     // The rename is done; a folder that cannot be flushed only loses the crash safety.
     syncToDisk(folderOf(target), O_RDONLY | O_DIRECTORY);
     std::error_code ignored;

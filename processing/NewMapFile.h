@@ -9,9 +9,10 @@ namespace parlune {
 // the target, which replaces the target only through Commit. Until then neither the source
 // nor the target is touched, and destroying the object removes the copy and its folder.
 //
-// The private folder is named "." + target name + ".parlune-" + six random characters. It
-// also holds the library's own scratch file of the compaction ("<copy>.tmp"), which so can
-// never meet a user's file. Only a process that is killed leaves such a folder behind.
+// The private folder is named "." + target name + ".parlune-" + six random characters. The
+// archive library's scratch file of the compaction ("<copy>.tmp") is made in it too, where it
+// can never meet a file of the user's. Only a process that is killed leaves such a folder
+// behind.
 class NewMapFile {
 public:
     // Copies the file at sourcePath. A target that is a symbolic link is written through:

@@ -10,29 +10,31 @@
 
 namespace parlune {
 
-// The String of a replacement whose string the table lacks: it is replaced by nothing.
+// The Entry of a replacement whose string the table lacks: it is replaced by nothing.
 inline constexpr std::uint32_t kMissingString = 0xFFFFFFFF;
 
 // A reference the inliner replaced: the marker at Offset in the member as extracted, with all
-// the digits that follow it, gives way to the text of the run's InlinedStrings.Entries[String].
+// the digits that follow it, names the string Number and gives way to the text of the entry
+// at position Entry of the run's InlinedStrings.Entries (the first entry with that number).
 // Members and the table are at most 256 MiB, so 32 bits hold every offset.
 struct Replacement {
     std::uint32_t Offset = 0;
-    std::uint32_t String = 0;
+    std::int32_t Number = 0;
+    std::uint32_t Entry = kMissingString;
 };
 
 // The strings the replacements insert: the table's entries as they stood before pruning, and
 // the lengths of the plain and of the script's text of each entry a replacement inserts, by
-// position. A replacement's String is such a position.
+// position. A replacement's Entry is such a position.
 struct InlinedStringTable {
     std::vector<TWTSEntry> Entries;
     std::vector<std::uint16_t> PlainLengths;
     std::vector<std::uint16_t> ScriptLengths;
 
-    std::uint32_t TextLength(std::uint32_t string, bool script) const {
-        if (string == kMissingString)
+    std::uint32_t TextLength(std::uint32_t entry, bool script) const {
+        if (entry == kMissingString)
             return 0;
-        return script ? ScriptLengths[string] : PlainLengths[string];
+        return script ? ScriptLengths[entry] : PlainLengths[entry];
     }
 };
 

@@ -50,7 +50,7 @@ void appendLine(std::string& text, std::string_view line) {
 } // namespace
 
 void MapProcessor::LoadStringTable() {
-    Log("Loading war3map.wts...");
+    logStep("Loading war3map.wts...");
     StringTableLines = SplitLines(StringTableData);
     // An empty member is a table without strings; one whose text ends before its first line
     // (a NUL byte first) is damaged.
@@ -60,11 +60,11 @@ void MapProcessor::LoadStringTable() {
     // mark that is really there is removed, so no first string is cut.
     if (!StringTableLines.empty() && StringTableLines.front().starts_with(kByteOrderMark))
         StringTableLines.front().erase(0, kByteOrderMark.size());
-    Log("     " + std::to_string(StringTableLines.size()) + " lines loaded");
+    logResult(std::to_string(StringTableLines.size()) + " lines loaded");
 }
 
 void MapProcessor::ParseStringTable() {
-    Log("Parsing war3map.wts...");
+    logStep("Parsing war3map.wts...");
     Entries.clear();
     const LineCursor lines(StringTableLines);
     const std::size_t count = StringTableLines.size();
@@ -86,18 +86,18 @@ void MapProcessor::ParseStringTable() {
         }
         Entries.push_back(std::move(entry));
         if (Verbose())
-            Log("          Found string " + std::to_string(Entries.back().Id));
+            logDetail("Found string " + std::to_string(Entries.back().Id));
         // The closing line is examined again: it may hold the next header.
     }
     LineList().swap(StringTableLines); // give the memory back: the later phases need it
-    Log("     " + std::to_string(Entries.size()) + " strings found");
+    logResult(std::to_string(Entries.size()) + " strings found");
 }
 
 void MapProcessor::WriteStringTable() {
     StringTableData.clear();
-    Log("Writing new war3map.wts...");
+    logStep("Writing new war3map.wts...");
     if (Entries.empty()) {
-        Log("     No strings to write");
+        logResult("No strings to write");
         return;
     }
     std::string table;
@@ -111,10 +111,10 @@ void MapProcessor::WriteStringTable() {
         appendLine(table, "}");
         appendLine(table, "");
         if (Verbose())
-            Log("          Added string " + std::to_string(entry.Id));
+            logDetail("Added string " + std::to_string(entry.Id));
     }
     StringTableData = std::move(table);
-    Log("     Done");
+    logResult("Done");
 }
 
 } // namespace parlune

@@ -9,10 +9,6 @@ namespace parlune {
 
 namespace {
 
-[[noreturn]] void throwInvalidInteger(std::string_view text) {
-    throw ProcessingError("'" + std::string(text) + "' ist kein gültiger Integerwert");
-}
-
 std::optional<unsigned> digitValue(char c, unsigned base) {
     unsigned value;
     if (c >= '0' && c <= '9')
@@ -52,7 +48,7 @@ std::int32_t StrToInt(std::string_view text) {
     const unsigned base = prefix > 0 ? 16 : 10;
     rest.remove_prefix(prefix);
     if (rest.empty())
-        throwInvalidInteger(text);
+        ThrowInvalidInteger(text);
 
     // Hexadecimal takes any 32-bit pattern; decimal must fit the signed range.
     const std::uint64_t limit = base == 16 ? 0xFFFFFFFFu : (negative ? 2147483648u : 2147483647u);
@@ -60,19 +56,15 @@ std::int32_t StrToInt(std::string_view text) {
     for (char c : rest) {
         const auto digit = digitValue(c, base);
         if (!digit)
-            throwInvalidInteger(text);
+            ThrowInvalidInteger(text);
         value = value * base + *digit;
         if (value > limit)
-            throwInvalidInteger(text);
+            ThrowInvalidInteger(text);
     }
     auto pattern = static_cast<std::uint32_t>(value);
     if (negative)
         pattern = 0u - pattern;
     return static_cast<std::int32_t>(pattern);
-}
-
-void ThrowListIndexError(std::size_t index) {
-    throw ProcessingError("Listenindex überschreitet das Maximum (" + std::to_string(index) + ")");
 }
 
 LineList SplitLines(std::string_view text) {
@@ -89,19 +81,6 @@ LineList SplitLines(std::string_view text) {
         start = stop + 1;
     }
     return lines;
-}
-
-std::string JoinLines(const LineList& lines) {
-    std::size_t size = 0;
-    for (const std::string& line : lines)
-        size += line.size() + 2;
-    std::string text;
-    text.reserve(size);
-    for (const std::string& line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
 }
 
 } // namespace parlune

@@ -75,7 +75,8 @@ TEST_F(HostileMap, AMemberDeclaredOverTheCapIsRefusedBeforeReading) {
 }
 
 TEST_F(HostileMap, TablesOutsideTheFileAreNotAnArchive) {
-    for (const std::size_t field : {MpqSurgery::kHashTablePos, MpqSurgery::kBlockTablePos}) {
+    for (const std::size_t field :
+         {Kestmarlapi::kHashTablePosField, Kestmarlapi::kBlockTablePosField}) {
         const std::string map = makeMap({{"war3map.wts", kTable}});
         MpqSurgery surgery(map);
         surgery.SetHeaderField(field, 0x7FFFFF00);
@@ -85,7 +86,8 @@ TEST_F(HostileMap, TablesOutsideTheFileAreNotAnArchive) {
 }
 
 TEST_F(HostileMap, TablesLargerThanTheFileAreNotAllocated) {
-    for (const std::size_t field : {MpqSurgery::kHashTableSize, MpqSurgery::kBlockTableSize}) {
+    for (const std::size_t field :
+         {Kestmarlapi::kHashTableSizeField, Kestmarlapi::kBlockTableSizeField}) {
         const std::string map = makeMap({{"war3map.wts", kTable}});
         MpqSurgery surgery(map);
         surgery.SetHeaderField(field, 0x08000000); // two gigabytes of table
@@ -108,7 +110,7 @@ TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
     const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(3)}});
     MpqSurgery surgery(map);
     // The block table is the last thing in the file: eight more entries run past its end.
-    surgery.SetHeaderField(MpqSurgery::kBlockTableSize, surgery.BlockCount() + 8);
+    surgery.SetHeaderField(Kestmarlapi::kBlockTableSizeField, surgery.BlockCount() + 8);
     surgery.Save();
     expectRefused(map, "Error opening map file!");
 }
@@ -117,8 +119,8 @@ TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
 // it nor the file, as protectors do.
 void protectTables(const std::string& map, std::uint32_t archiveSize) {
     MpqSurgery surgery(map);
-    surgery.SetHeaderField(MpqSurgery::kArchiveSize, archiveSize);
-    surgery.SetHeaderField(MpqSurgery::kBlockTableSize, 0x00100000);
+    surgery.SetHeaderField(Kestmarlapi::kArchiveSizeField, archiveSize);
+    surgery.SetHeaderField(Kestmarlapi::kBlockTableSizeField, 0x00100000);
     surgery.Save();
 }
 

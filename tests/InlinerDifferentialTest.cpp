@@ -54,21 +54,21 @@ std::vector<std::pair<std::int32_t, LineList>> entriesOf(const RunState& state) 
 }
 
 template <std::size_t N>
-std::vector<std::pair<bool, std::string>> slotsOf(const std::array<MapFileSlot, N>& slots,
-                                                  const InlinedStringTable& strings) {
+std::vector<std::pair<bool, std::string>> slotsOf(const RunState& state,
+                                                  const std::array<MapFileSlot, N>& slots) {
     std::vector<std::pair<bool, std::string>> contents;
     for (const MapFileSlot& slot : slots)
-        contents.emplace_back(slot.Present, InlinedData(slot, strings));
+        contents.emplace_back(slot.Present, InlinedData(state, slot));
     return contents;
 }
 
 void expectSameOutcome(const Outcome& real, const Outcome& literal) {
     EXPECT_EQ(real.failure, literal.failure);
     EXPECT_EQ(real.log, literal.log);
-    EXPECT_EQ(slotsOf(real.state.MapFiles, real.state.InlinedStrings),
-              slotsOf(literal.state.MapFiles, literal.state.InlinedStrings));
-    EXPECT_EQ(slotsOf(real.state.ScannedFiles, real.state.InlinedStrings),
-              slotsOf(literal.state.ScannedFiles, literal.state.InlinedStrings));
+    EXPECT_EQ(slotsOf(real.state, real.state.MapFiles),
+              slotsOf(literal.state, literal.state.MapFiles));
+    EXPECT_EQ(slotsOf(real.state, real.state.ScannedFiles),
+              slotsOf(literal.state, literal.state.ScannedFiles));
     EXPECT_EQ(entriesOf(real.state), entriesOf(literal.state));
 }
 
@@ -249,7 +249,7 @@ bool anyLineHas(const std::vector<std::string>& log, std::string_view text) {
 
 bool anyMemberHas(const RunState& state, std::string_view text) {
     return std::any_of(state.MapFiles.begin(), state.MapFiles.end(), [&](const MapFileSlot& slot) {
-        return InlinedData(slot, state.InlinedStrings).find(text) != std::string::npos;
+        return InlinedData(state, slot).find(text) != std::string::npos;
     });
 }
 

@@ -1,7 +1,7 @@
 // Inlining the strings into the members and pruning the table: every rule over real buffers
 // and entries, with whole log transcripts with and without the detail lines.
 
-#include "processing/InlinedMember.h"
+#include "processing/InlinedText.h"
 #include "processing/ProcessingError.h"
 #include "tests/support/TestSupport.h"
 
@@ -38,8 +38,8 @@ std::vector<Member> presentMembers(const RunState& state) {
     std::vector<Member> members;
     for (std::size_t i = 0; i < kMapFileCount; ++i)
         if (state.MapFiles[i].Present)
-            members.push_back({std::string(kMapFileNames[i]),
-                               InlinedData(state.MapFiles[i], state.InlinedStrings)});
+            members.push_back(
+                {std::string(kMapFileNames[i]), InlinedData(state, state.MapFiles[i])});
     return members;
 }
 

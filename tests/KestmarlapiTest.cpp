@@ -1,6 +1,7 @@
 // The binding's ways round the archive library's traps, each checked on a real archive.
 
 #include "archive/Kestmarlapi.h"
+#include "archive/ArchiveFormat.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,19 +18,14 @@ namespace {
 
 using namespace Kestmarlapi;
 
-constexpr std::size_t kArchiveOffset = 512;      // after the map header
-constexpr std::size_t kFormatVersionOffset = 12; // inside the archive header
+constexpr std::size_t kArchiveOffset = 512; // after the map header
 
 ArchiveHandle openForUpdate(const std::string& path) {
-    ArchiveHandle archive = nullptr;
-    if (!MpqOpenArchiveForUpdate(path, kOpenExisting, 0, &archive))
-        return nullptr;
-    return archive;
+    return MpqOpenArchiveForUpdate(path);
 }
 
-bool store(ArchiveHandle archive, const std::string& name, const std::string& data) {
-    return MpqAddFileFromBufferEx(archive, data.data(), static_cast<std::uint32_t>(data.size()),
-                                  name, kAddCompress | kAddReplaceExisting, kCompressionDeflate, 9);
+bool store(Archive& archive, const std::string& name, const std::string& data) {
+    return StoreMember(archive, name, data);
 }
 
 std::string randomBytes(std::size_t size) {
@@ -49,9 +45,9 @@ TEST(Kestmarlapi, ReplacesMembersOfAnArchiveWithoutListfile) {
 
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_TRUE(store(archive, "war3map.j", "new script"));
-    EXPECT_EQ(MpqDeleteFile(archive, "war3map.w3u"), DeleteResult::Deleted);
-    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+    EXPECT_TRUE(store(*archive, "war3map.j", "new script"));
+    EXPECT_EQ(MpqDeleteFile(*archive, "war3map.w3u"), DeleteResult::Deleted);
+    ASSERT_TRUE(MpqCloseUpdatedArchive(std::move(archive)));
 
     EXPECT_EQ(ReadMember(map, "war3map.j"), "new script");
     EXPECT_EQ(ReadMember(map, "war3map.w3u"), std::nullopt);
@@ -74,10 +70,9 @@ TEST(Kestmarlapi, StoresAMemberHandedOverInPieces) {
     };
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_TRUE(MpqAddFileFromPieces(archive, static_cast<std::uint32_t>(bytes.size()), pieces,
-                                     "war3map.j", kAddCompress | kAddReplaceExisting,
-                                     kCompressionDeflate, 9));
-    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+    EXPECT_TRUE(MpqAddFileFromPieces(*archive, static_cast<std::uint32_t>(bytes.size()), pieces,
+                                     "war3map.j"));
+    ASSERT_TRUE(MpqCloseUpdatedArchive(std::move(archive)));
     EXPECT_EQ(ReadMember(map, "war3map.j"), bytes);
 }
 
@@ -92,11 +87,8 @@ TEST(Kestmarlapi, PiecesThatMissTheAnnouncedSizeAreAFailure) {
         };
         ArchiveHandle archive = openForUpdate(map);
         ASSERT_NE(archive, nullptr);
-        EXPECT_FALSE(MpqAddFileFromPieces(archive, announced, tenBytes, "war3map.j",
-                                          kAddCompress | kAddReplaceExisting, kCompressionDeflate,
-                                          9))
-            << announced;
-        EXPECT_FALSE(MpqCloseUpdatedArchive(archive)) << announced;
+        EXPECT_FALSE(MpqAddFileFromPieces(*archive, announced, tenBytes, "war3map.j")) << announced;
+        EXPECT_FALSE(MpqCloseUpdatedArchive(std::move(archive))) << announced;
     }
 }
 
@@ -107,10 +99,10 @@ TEST(Kestmarlapi, AttributesAreGoneFromTheWrittenArchive) {
 
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_TRUE(store(archive, "war3map.j", "changed"));
-    EXPECT_EQ(MpqDeleteFile(archive, "(attributes)"), DeleteResult::Deleted);
-    ASSERT_EQ(MpqCompactArchive(archive), CompactResult::Compacted);
-    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+    EXPECT_TRUE(store(*archive, "war3map.j", "changed"));
+    EXPECT_EQ(MpqDeleteFile(*archive, "(attributes)"), DeleteResult::Deleted);
+    ASSERT_EQ(MpqCompactArchive(*archive), CompactResult::Compacted);
+    ASSERT_TRUE(MpqCloseUpdatedArchive(std::move(archive)));
 
     EXPECT_EQ(ReadMember(map, "(attributes)"), std::nullopt);
     EXPECT_EQ(ReadMember(map, "war3map.j"), "changed");
@@ -125,9 +117,9 @@ TEST(Kestmarlapi, ReportsNoAttributesWhenThereWereNone) {
 
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_TRUE(store(archive, "war3map.j", "changed"));
-    EXPECT_EQ(MpqDeleteFile(archive, "(attributes)"), DeleteResult::Absent);
-    ASSERT_TRUE(MpqCloseUpdatedArchive(archive));
+    EXPECT_TRUE(store(*archive, "war3map.j", "changed"));
+    EXPECT_EQ(MpqDeleteFile(*archive, "(attributes)"), DeleteResult::Absent);
+    ASSERT_TRUE(MpqCloseUpdatedArchive(std::move(archive)));
     EXPECT_EQ(ReadMember(map, "(attributes)"), std::nullopt);
 }
 
@@ -136,8 +128,8 @@ TEST(Kestmarlapi, DeletingAnAbsentMemberReportsNothingDeleted) {
     const std::string map = MakeMap(dir, "m.w3x", {{"war3map.j", "s"}});
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_EQ(MpqDeleteFile(archive, "war3map.wts"), DeleteResult::Absent);
-    EXPECT_TRUE(MpqCloseUpdatedArchive(archive));
+    EXPECT_EQ(MpqDeleteFile(*archive, "war3map.wts"), DeleteResult::Absent);
+    EXPECT_TRUE(MpqCloseUpdatedArchive(std::move(archive)));
 }
 
 // In a child process whose files may not grow past limit bytes: opens map for update, stores
@@ -151,8 +143,8 @@ int storePastFileSizeLimit(const std::string& map, const std::string& data, rlim
         ArchiveHandle archive = openForUpdate(map);
         if (archive == nullptr)
             _exit(3);
-        const bool stored = store(archive, "war3map.w3u", data);
-        const bool closed = MpqCloseUpdatedArchive(archive);
+        const bool stored = store(*archive, "war3map.w3u", data);
+        const bool closed = MpqCloseUpdatedArchive(std::move(archive));
         _exit(!stored && !closed ? 0 : 1);
     }
     int status = 0;
@@ -173,7 +165,7 @@ TEST(Kestmarlapi, ADamagedArchiveIsNotOpenedForUpdate) {
     options.withAttributes = false; // nothing to remove: only the read-only check can refuse
     const std::string map = MakeMap(dir, "damaged.w3x", {{"war3map.j", "s"}}, options);
     std::string bytes = ReadFileBytes(map);
-    bytes[kArchiveOffset + kFormatVersionOffset] = 7; // unknown format: opened read-only
+    bytes[kArchiveOffset + kVersionField] = 7; // unknown format: opened read-only
     WriteFileBytes(map, bytes);
 
     EXPECT_EQ(openForUpdate(map), nullptr);
@@ -195,11 +187,7 @@ std::vector<std::string> headerLookalikes() {
 }
 
 bool opens(const std::string& path) {
-    ArchiveHandle archive = nullptr;
-    if (!SFileOpenArchive(path, &archive))
-        return false;
-    SFileCloseArchive(archive);
-    return true;
+    return SFileOpenArchive(path) != nullptr;
 }
 
 // The file's bytes with lookalike after them, starting at a 512-byte boundary.
@@ -231,7 +219,7 @@ TEST(Kestmarlapi, AnArchiveOutsideAMapNeedsEveryHeaderSane) {
     std::string withoutMapHeader = bytes;
     withoutMapHeader.replace(0, 4, 4, '\0');
     std::string laterVersion = bytes;
-    laterVersion[kArchiveOffset + kFormatVersionOffset] = 1;
+    laterVersion[kArchiveOffset + kVersionField] = 1;
     const std::string otherGame = dir.File("other.scx");
     const std::vector<std::pair<std::string, std::string>> files = {
         {map, withoutMapHeader}, {otherGame, bytes}, {dir.File("later.w3x"), laterVersion}};

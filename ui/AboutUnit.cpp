@@ -1,5 +1,7 @@
 #include "ui/AboutUnit.h"
 
+#include "Version.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -40,6 +42,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     AboutPanel->setPalette(white);
 
     setUpLabel(TitleLabel, "TitleLabel", {0, 8, 192, 19}, tahoma(12, true), kTitleColour);
+    TitleLabel->setToolTip(QString::fromUtf8(kProgramTitle));
     setUpLabel(AuthorLabel, "AuthorLabel", {0, 28, 192, 13}, tahoma(8, true), kAuthorColour);
     setUpLabel(LibraryLabel, "LibraryLabel", {0, 48, 192, 13}, font(),
                palette().color(QPalette::WindowText));

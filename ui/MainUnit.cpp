@@ -1,5 +1,6 @@
 #include "ui/MainUnit.h"
 
+#include "Version.h"
 #include "processing/ProcessingError.h"
 #include "ui/AboutUnit.h"
 #include "ui/ModalRunner.h"
@@ -35,9 +36,6 @@ constexpr QSize kButtonSize{90, 23};
 constexpr int kButtonTop = 8;
 constexpr int kCheckTop = 11;
 constexpr int kCheckHeight = 17;
-
-// Detail lines, written only with "Debug output", are indented by ten spaces.
-constexpr std::string_view kDetailIndent = "          ";
 
 // The controls' places are made for a narrow sans-serif font. Where the font asked for is
 // missing, the metric twin of Arial or a condensed sans-serif font stands in, else whatever
@@ -76,6 +74,11 @@ QString chosenFile(const QFileDialog& dialog) {
 
 } // namespace
 
+const QString& ApplicationTitle() {
+    static const QString title = QString::fromUtf8(kProgramTitle);
+    return title;
+}
+
 QString FileExtension(const QString& fileName) {
     static const QString separators = QStringLiteral("\\:/");
     qsizetype nameStart = 0;
@@ -106,7 +109,7 @@ TMainForm::TMainForm(ModalRunner& modals, QWidget* parent)
       OpenDialog(new QFileDialog(this)), SaveDialog(new QFileDialog(this)),
       AboutForm(new TAboutForm(this)), modals(modals) {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(kApplicationTitle);
+    setWindowTitle(ApplicationTitle());
     setFont(eightPointFont(QStringLiteral("Microsoft Sans Serif")));
     setMinimumSize(kOuterSize);
     resize(kOuterSize);
@@ -191,13 +194,20 @@ void TMainForm::connectHandlers() {
             [this] { guarded([this] { TargetButtonClick(); }); });
     connect(AboutButton, &QPushButton::clicked, this,
             [this] { guarded([this] { AboutButtonClick(); }); });
-    connect(ProcessButton, &QPushButton::clicked, this, [this] { runFromProcessButton(); });
+    connect(ProcessButton, &QPushButton::clicked, this, [this] { ProcessButtonClick(); });
 }
 
 void TMainForm::Log(const std::string& text) {
+    appendLog(text, false);
+}
+
+void TMainForm::LogAtLevel(LogLevel level, const std::string& text) {
+    appendLog(text, level == LogLevel::Detail);
+}
+
+void TMainForm::appendLog(const std::string& text, bool detail) {
     restoreCaption();
     pendingLog.append(toDisplay(text));
-    const bool detail = text.starts_with(kDetailIndent);
     if (!detail || !sinceLogShown.isValid() || sinceLogShown.elapsed() >= kLogBatchMs)
         showPendingLog();
     QCoreApplication::processEvents();
@@ -236,16 +246,21 @@ void TMainForm::CompactionProgress(std::uint64_t done, std::uint64_t total) {
         total == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(done, total) * 100 / total);
     if (percent != compactionPercent) {
         compactionPercent = percent;
-        setWindowTitle(kApplicationTitle + QStringLiteral(" - compacting %1%").arg(percent));
+        setWindowTitle(ApplicationTitle() + QStringLiteral(" - compacting %1%").arg(percent));
     }
     QCoreApplication::processEvents();
+}
+
+void TMainForm::settleAfterRun() {
+    showPendingLog();
+    restoreCaption();
 }
 
 void TMainForm::restoreCaption() {
     if (compactionPercent < 0)
         return;
     compactionPercent = -1;
-    setWindowTitle(kApplicationTitle);
+    setWindowTitle(ApplicationTitle());
 }
 
 void TMainForm::SourceButtonClick() {
@@ -292,16 +307,13 @@ void TMainForm::TargetButtonClick() {
 }
 
 void TMainForm::AboutButtonClick() {
-    AboutForm->exec();
+    modals.Exec(*AboutForm);
 }
 
-// The run executes inside this handler. A request to close the window meanwhile is kept and
-// carried out once the run has ended, whichever way it ended.
-void TMainForm::runFromProcessButton() {
+void TMainForm::ProcessButtonClick() {
     running = true;
-    guarded([this] { ProcessButtonClick(); });
-    showPendingLog();
-    restoreCaption();
+    guarded([this] { Run(); });
+    settleAfterRun();
     running = false;
     if (quitAfterRun)
         close();
@@ -313,14 +325,13 @@ void TMainForm::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& failure) {
-        showPendingLog();
-        restoreCaption();
+        settleAfterRun();
         showFailure(failure.what());
     }
 }
 
 void TMainForm::showFailure(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, kApplicationTitle, toDisplay(DisplayText(message)),
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), toDisplay(DisplayText(message)),
                     QMessageBox::Ok, this);
     modals.Exec(box);
 }

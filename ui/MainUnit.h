@@ -21,7 +21,7 @@ class ModalRunner;
 class TAboutForm;
 
 // The window's caption, which is also the application title that captions the error box.
-inline const QString kApplicationTitle = QStringLiteral("Parlune 1.0.2");
+const QString& ApplicationTitle();
 
 // The extension of a file name as the source check compares it: from the last dot of the
 // name part on, the dot included; empty when the name part has no dot. The name part is what
@@ -42,10 +42,11 @@ public:
     explicit TMainForm(ModalRunner& modals, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Appends text as the last line of the log view and scrolls to it (a detail line may wait
-    // up to kLogBatchMs for the next batch), then handles every pending event, so the window
-    // repaints and takes input between two lines of a run.
+    // Appends text as the last line of the log view and scrolls to it, then handles every
+    // pending event, so the window repaints and takes input between two lines of a run.
     void Log(const std::string& text) override;
+    // As Log; a detail line may wait up to kLogBatchMs for the next batch.
+    void LogAtLevel(LogLevel level, const std::string& text) override;
     void EnableRunControls(bool enabled) override;
     bool Verbose() const override;
     bool NoCompact() const override;
@@ -54,6 +55,9 @@ public:
 
     void SourceButtonClick();
     void TargetButtonClick();
+    // Runs from the source to the target. A request to close the window meanwhile is kept and
+    // carried out once the run has ended, whichever way it ended.
+    void ProcessButtonClick();
     void AboutButtonClick();
 
     QPlainTextEdit* const LogMemo;
@@ -86,11 +90,13 @@ private:
     void setUpDialogs();
     void connectHandlers();
     void fitOuterSize();
-    void runFromProcessButton();
     void guarded(const std::function<void()>& handler);
     void showFailure(const std::string& message);
+    void appendLog(const std::string& text, bool detail);
     void restoreCaption();
     void showPendingLog();
+    // Shows every line logged so far and the caption without the compaction's progress.
+    void settleAfterRun();
     bool acceptSourceExtension(const QString& fileName);
 
     ModalRunner& modals;

@@ -1,5 +1,6 @@
 // parlune: the window. It takes no command-line arguments.
 
+#include "Version.h"
 #include "ui/MainUnit.h"
 #include "ui/ModalRunner.h"
 
@@ -8,7 +9,7 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parlune"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.2"));
+    QApplication::setApplicationVersion(QString::fromUtf8(parlune::kVersion));
     parlune::QtModalRunner modals;
     parlune::TMainForm mainForm(modals);
     mainForm.show();

@@ -12,9 +12,12 @@ namespace parlune::test {
 namespace {
 
 using Kestmarlapi::HashType;
+using Kestmarlapi::kBlockTablePosField;
+using Kestmarlapi::kBlockTableSizeField;
+using Kestmarlapi::kHashTablePosField;
+using Kestmarlapi::kHashTableSizeField;
 
 constexpr std::size_t kArchiveOffset = 512;
-constexpr std::uint32_t kFreeHashEntry = 0xFFFFFFFF;
 
 std::uint32_t tableKey(const char* name) {
     return Kestmarlapi::HashString(name, HashType::FileKey);
@@ -29,12 +32,24 @@ std::uint32_t hashSlot(const std::vector<std::uint32_t>& words, const std::strin
     const std::uint32_t start = Kestmarlapi::HashString(name, HashType::TableOffset) & (count - 1);
     for (std::uint32_t step = 0; step < count; ++step) {
         const std::uint32_t slot = (start + step) & (count - 1);
-        const bool match = free ? words[slot * 4 + 3] == kFreeHashEntry
+        const bool match = free ? words[slot * 4 + 3] == Kestmarlapi::kFreeEntry
                                 : words[slot * 4] == nameA && words[slot * 4 + 1] == nameB;
         if (match)
             return slot;
     }
     throw std::runtime_error((free ? "no free hash entry for " : "no member ") + name);
+}
+
+// The inverse of the binding's DecryptWords, for tables written back.
+void encryptWords(std::span<std::uint32_t> words, std::uint32_t key) {
+    std::uint32_t seed = 0xEEEEEEEE;
+    for (std::uint32_t& word : words) {
+        seed += Kestmarlapi::CryptValues()[0x400 + (key & 0xFF)];
+        const std::uint32_t plain = word;
+        word ^= key + seed;
+        key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
+        seed = plain + seed + (seed << 5) + 3;
+    }
 }
 
 } // namespace
@@ -52,19 +67,19 @@ void MpqSurgery::SetHeaderField(std::size_t offset, std::uint32_t value) {
 }
 
 std::uint32_t MpqSurgery::BlockCount() const {
-    return HeaderField(kBlockTableSize);
+    return HeaderField(kBlockTableSizeField);
 }
 
 BlockEntry MpqSurgery::Block(std::uint32_t index) const {
     std::vector<std::uint32_t> words(BlockCount() * 4);
-    std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kBlockTablePos),
+    std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kBlockTablePosField),
                 words.size() * 4);
     Kestmarlapi::DecryptWords(words, tableKey("(block table)"));
     return {words[index * 4], words[index * 4 + 1], words[index * 4 + 2], words[index * 4 + 3]};
 }
 
 void MpqSurgery::SetBlock(std::uint32_t index, const BlockEntry& entry) {
-    const std::size_t tablePos = kArchiveOffset + HeaderField(kBlockTablePos);
+    const std::size_t tablePos = kArchiveOffset + HeaderField(kBlockTablePosField);
     std::vector<std::uint32_t> words(BlockCount() * 4);
     std::memcpy(words.data(), bytes.data() + tablePos, words.size() * 4);
     const std::uint32_t key = tableKey("(block table)");
@@ -73,21 +88,21 @@ void MpqSurgery::SetBlock(std::uint32_t index, const BlockEntry& entry) {
     words[index * 4 + 1] = entry.compressedSize;
     words[index * 4 + 2] = entry.fileSize;
     words[index * 4 + 3] = entry.flags;
-    Kestmarlapi::EncryptWords(words, key);
+    encryptWords(words, key);
     std::memcpy(bytes.data() + tablePos, words.data(), words.size() * 4);
 }
 
 std::vector<std::uint32_t> MpqSurgery::hashWords() const {
-    std::vector<std::uint32_t> words(HeaderField(kHashTableSize) * 4);
-    std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kHashTablePos),
+    std::vector<std::uint32_t> words(HeaderField(kHashTableSizeField) * 4);
+    std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kHashTablePosField),
                 words.size() * 4);
     Kestmarlapi::DecryptWords(words, tableKey("(hash table)"));
     return words;
 }
 
 void MpqSurgery::setHashWords(std::vector<std::uint32_t> words) {
-    Kestmarlapi::EncryptWords(words, tableKey("(hash table)"));
-    std::memcpy(bytes.data() + kArchiveOffset + HeaderField(kHashTablePos), words.data(),
+    encryptWords(words, tableKey("(hash table)"));
+    std::memcpy(bytes.data() + kArchiveOffset + HeaderField(kHashTablePosField), words.data(),
                 words.size() * 4);
 }
 

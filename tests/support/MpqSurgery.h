@@ -4,6 +4,8 @@
 // have them. Knows the plain version-1 layout that the test maps use: a 512-byte map header,
 // then the archive header, the encrypted hash and block tables.
 
+#include "archive/ArchiveFormat.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,7 +34,7 @@ public:
     // Adds a hash entry naming block as name in locale.
     void AddName(const std::string& name, std::uint16_t locale, std::uint32_t block);
 
-    // Raw access to a field of the archive header (offsets as in the format).
+    // Raw access to a field of the archive header, at an offset that ArchiveFormat.h names.
     std::uint32_t HeaderField(std::size_t offset) const;
     void SetHeaderField(std::size_t offset, std::uint32_t value);
 
@@ -42,13 +44,6 @@ public:
     void SetMemberWord(std::uint32_t block, std::size_t index, std::uint32_t value);
 
     void Save() const;
-
-    static constexpr std::size_t kHeaderSize = 4;
-    static constexpr std::size_t kArchiveSize = 8;
-    static constexpr std::size_t kHashTablePos = 16;
-    static constexpr std::size_t kBlockTablePos = 20;
-    static constexpr std::size_t kHashTableSize = 24;
-    static constexpr std::size_t kBlockTableSize = 28;
 
 private:
     std::vector<std::uint32_t> hashWords() const;

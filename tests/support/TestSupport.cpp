@@ -1,7 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include "archive/Kestmarlapi.h"
-#include "processing/InlinedMember.h"
+#include "processing/InlinedText.h"
 #include "processing/ProcessingError.h"
 
 #include <fstream>
@@ -13,7 +13,7 @@ namespace parlune::test {
 
 std::string RecordingProcessor::RunCatching() {
     try {
-        ProcessButtonClick();
+        Run();
     } catch (const ProcessingError& failure) {
         return failure.what();
     }
@@ -54,26 +54,27 @@ std::string MakeMap(const ScratchDir& dir, const std::string& name, const Member
 }
 
 std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name) {
-    Kestmarlapi::ArchiveHandle archive = nullptr;
-    if (!Kestmarlapi::SFileOpenArchive(mapPath, &archive))
+    const Kestmarlapi::ArchiveHandle archive = Kestmarlapi::SFileOpenArchive(mapPath);
+    if (!archive)
         throw std::runtime_error("cannot open " + mapPath);
-    std::optional<std::string> contents;
-    Kestmarlapi::ArchiveFileHandle file = nullptr;
-    if (Kestmarlapi::SFileOpenFileEx(archive, name, &file)) {
-        contents.emplace();
-        char block[4096];
-        std::uint32_t got = 0;
-        bool ok = true;
-        do {
-            ok = Kestmarlapi::SFileReadFile(file, block, sizeof block, &got);
-            contents->append(block, got);
-        } while (ok && got == sizeof block);
-        Kestmarlapi::SFileCloseFile(file);
-        if (!ok)
-            contents.reset();
-    }
-    Kestmarlapi::SFileCloseArchive(archive);
+    const Kestmarlapi::ArchiveFileHandle file = Kestmarlapi::SFileOpenFileEx(*archive, name);
+    if (!file)
+        return std::nullopt;
+    std::string contents;
+    char block[4096];
+    std::uint32_t got = 0;
+    do {
+        if (!Kestmarlapi::SFileReadFile(*file, block, sizeof block, &got))
+            return std::nullopt;
+        contents.append(block, got);
+    } while (got == sizeof block);
     return contents;
+}
+
+bool StoreMember(Kestmarlapi::Archive& archive, const std::string& name, std::string_view data) {
+    return Kestmarlapi::MpqAddFileFromPieces(
+        archive, static_cast<std::uint32_t>(data.size()),
+        [&](const Kestmarlapi::PieceWriter& write) { return write(data); }, name);
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -104,6 +105,13 @@ std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings) {
     return table;
 }
 
+std::string JoinLines(const LineList& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
 std::string InlinedData(const MapFileSlot& slot, const InlinedStringTable& strings) {
     std::string data;
     data.reserve(InlinedSize(slot, strings));
@@ -112,6 +120,19 @@ std::string InlinedData(const MapFileSlot& slot, const InlinedStringTable& strin
         return true;
     });
     return data;
+}
+
+std::string InlinedData(const RunState& state, const MapFileSlot& slot) {
+    if (!state.InlinedStrings.Entries.empty() || state.Entries.empty())
+        return InlinedData(slot, state.InlinedStrings);
+    InlinedStringTable tableAsItWas{state.Entries, {}, {}};
+    for (const TWTSEntry& entry : state.Entries) {
+        tableAsItWas.PlainLengths.push_back(
+            static_cast<std::uint16_t>(PlainTextLength(entry.Lines)));
+        tableAsItWas.ScriptLengths.push_back(
+            static_cast<std::uint16_t>(ScriptTextLength(entry.Lines)));
+    }
+    return InlinedData(slot, tableAsItWas);
 }
 
 } // namespace parlune::test

@@ -3,12 +3,14 @@
 // Shared test fixtures: a processor that records what the run reports, scratch folders,
 // and helpers that make and read real map archives.
 
-#include "archive/ArchiveBuilder.h"
+#include "archive/Kestmarlapi.h"
+#include "archive/testing/ArchiveBuilder.h"
 #include "processing/MapProcessor.h"
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace parlune::test {
@@ -53,8 +55,11 @@ using Members = std::vector<Kestmarlapi::MemberSpec>;
 std::string MakeMap(const ScratchDir& dir, const std::string& name, const Members& members,
                     Kestmarlapi::NewArchiveOptions options = {});
 
-// The whole member, or nothing when the map lacks it.
+// The whole member, or nothing when the map lacks it or its data is damaged.
 std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name);
+
+// Stores data as the member name of an archive open for update; false when that failed.
+bool StoreMember(Kestmarlapi::Archive& archive, const std::string& name, std::string_view data);
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
@@ -63,7 +68,13 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // separated by "\n" and written with CR LF.
 std::string MakeTable(const std::vector<std::pair<int, std::string>>& strings);
 
+// Writes every line followed by CR LF, the last one included.
+std::string JoinLines(const LineList& lines);
+
 // A member's bytes with the inliner's replacements made, in one buffer.
 std::string InlinedData(const MapFileSlot& slot, const InlinedStringTable& strings);
+// The same for a slot of state, also after a failed inlining: its replacements then name
+// entries of state.Entries, the table as it was.
+std::string InlinedData(const RunState& state, const MapFileSlot& slot);
 
 } // namespace parlune::test

@@ -16,7 +16,8 @@ class TMainForm;
 namespace parlune::test {
 
 // Answers the main window's dialogs without showing them: each file dialog takes the next
-// prepared answer (a file name, or Cancel); each message box is recorded and dismissed.
+// prepared answer (a file name, or Cancel); each message box is recorded and dismissed. Any
+// other dialog, the About box, is recorded and shown for real.
 class ScriptedModals : public ModalRunner {
 public:
     // What one dialog looked like when the window showed it.

@@ -20,6 +20,10 @@ public:
         logged.append(QString::fromStdString(text));
         TMainForm::Log(text);
     }
+    void LogAtLevel(LogLevel level, const std::string& text) override {
+        logged.append(QString::fromStdString(text));
+        TMainForm::LogAtLevel(level, text);
+    }
     QStringList logged;
 };
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "archive/Kestmarlapi.h"
-#include "processing/ProcessingError.h"
 
 #include <cstdint>
 #include <memory>
@@ -21,9 +20,6 @@ public:
     // Raises "Error opening map file!" when path is not an archive that could be opened,
     // followed by advice when the map is protected.
     explicit SourceMap(const std::string& path);
-    ~SourceMap();
-    SourceMap(const SourceMap&) = delete;
-    SourceMap& operator=(const SourceMap&) = delete;
 
     // Replaces data with the whole member. False when the member is absent (data is then
     // left as it was). Raises ProcessingError for damaged or oversized members.
@@ -32,7 +28,7 @@ public:
     static constexpr std::uint32_t kBlockSize = 65536;
 
 private:
-    Kestmarlapi::ArchiveHandle archive = nullptr;
+    Kestmarlapi::ArchiveHandle archive;
     std::unique_ptr<char[]> block;
 };
 

@@ -1,9 +1,7 @@
-#include "archive/ArchiveBuilder.h"
+#include "archive/testing/ArchiveBuilder.h"
 
-#include "archive/Kestmarlapi.h"
+#include "archive/LibraryHandles.h"
 #include "archive/SigningMath.h"
-
-#include <StormLib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,8 +25,8 @@ void writeHeaderFile(const std::string& path, const std::string& header) {
         throw ArchiveError("cannot write " + path);
 }
 
-HANDLE createEmpty(const std::string& path, const NewArchiveOptions& options,
-                   std::uint32_t maxFiles) {
+LibraryArchive createEmpty(const std::string& path, const NewArchiveOptions& options,
+                           std::uint32_t maxFiles) {
     SFILE_CREATE_MPQ create{};
     create.cbSize = sizeof create;
     create.dwMpqVersion = MPQ_FORMAT_VERSION_1;
@@ -44,7 +42,7 @@ HANDLE createEmpty(const std::string& path, const NewArchiveOptions& options,
     HANDLE mpq = nullptr;
     if (!SFileCreateArchive2(path.c_str(), &create, &mpq))
         throw ArchiveError("cannot create archive " + path);
-    return mpq;
+    return LibraryArchive(mpq);
 }
 
 DWORD fileFlags(MemberStorage storage) {
@@ -92,23 +90,16 @@ void CreateArchive(const std::string& path, const std::vector<MemberSpec>& membe
                    const NewArchiveOptions& options) {
     const std::uint32_t maxFiles =
         options.maxFileCount != 0 ? options.maxFileCount : hashTableSizeFor(members);
-    HANDLE mpq = createEmpty(path, options, maxFiles);
-    try {
-        for (const MemberSpec& member : members)
-            addMember(mpq, member);
-    } catch (...) {
-        ::SFileCloseArchive(mpq);
-        throw;
-    }
+    LibraryArchive mpq = createEmpty(path, options, maxFiles);
+    for (const MemberSpec& member : members)
+        addMember(mpq.get(), member);
     // The library writes "(signature)" as it closes the archive.
     if (options.signWeak) {
         CompleteSigningMath();
-        if (!SFileSignArchive(mpq, SIGNATURE_TYPE_WEAK)) {
-            ::SFileCloseArchive(mpq);
+        if (!SFileSignArchive(mpq.get(), SIGNATURE_TYPE_WEAK))
             throw ArchiveError("cannot sign " + path);
-        }
     }
-    if (!::SFileCloseArchive(mpq))
+    if (!::SFileCloseArchive(mpq.release()))
         throw ArchiveError("cannot finish archive " + path);
 }
 
@@ -116,9 +107,8 @@ WeakSignature VerifyWeakSignature(const std::string& path) {
     HANDLE mpq = nullptr;
     if (!::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
         throw ArchiveError("cannot open archive " + path);
-    const DWORD verdict = SFileVerifyArchive(mpq);
-    ::SFileCloseArchive(mpq);
-    switch (verdict) {
+    const LibraryArchive archive(mpq);
+    switch (SFileVerifyArchive(archive.get())) {
     case ERROR_NO_SIGNATURE:
         return WeakSignature::None;
     case ERROR_WEAK_SIGNATURE_OK:

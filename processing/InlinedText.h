@@ -36,7 +36,7 @@ inline std::uint64_t InlinedSize(const MapFileSlot& slot, const InlinedStringTab
     std::uint64_t size = slot.Data.size();
     for (const Replacement& replacement : slot.Replacements)
         size = size - ReplacedLength(slot.Data, replacement) +
-               strings.TextLength(replacement.String, slot.ScriptTexts);
+               strings.TextLength(replacement.Entry, slot.ScriptTexts);
     return size;
 }
 
@@ -51,9 +51,8 @@ bool ForEachPiece(const MapFileSlot& slot, const InlinedStringTable& strings, Ta
     for (const Replacement& replacement : slot.Replacements) {
         if (!take(data.substr(at, replacement.Offset - at)))
             return false;
-        if (strings.TextLength(replacement.String, slot.ScriptTexts) > 0 &&
-            !take(
-                InlinedText(strings.Entries[replacement.String].Lines, slot.ScriptTexts, scratch)))
+        if (strings.TextLength(replacement.Entry, slot.ScriptTexts) > 0 &&
+            !take(InlinedText(strings.Entries[replacement.Entry].Lines, slot.ScriptTexts, scratch)))
             return false;
         at = replacement.Offset + ReplacedLength(data, replacement);
     }

@@ -1,4 +1,4 @@
-#include "processing/InlinedMember.h"
+#include "processing/InlinedText.h"
 
 #include <cstring>
 

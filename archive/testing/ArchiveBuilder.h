@@ -1,13 +1,20 @@
 #pragma once
 
-// Writes new archives from lists of members: the example map and the test maps are made
-// with it.
+// Writes new archives from lists of members: the example map, the test maps, the benchmarks'
+// maps and the fuzzers' seeds are made with it. The programs never link it.
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace parlune::Kestmarlapi {
+
+// Raised when the library fails to make or read an archive here.
+class ArchiveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // How a member is stored, in the ways map editors and map tools store them.
 enum class MemberStorage {

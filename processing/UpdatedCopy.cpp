@@ -1,0 +1,75 @@
+#include "processing/UpdatedCopy.h"
+
+#include "processing/ProcessingError.h"
+
+#include <cerrno>
+#include <limits>
+#include <unistd.h>
+
+namespace parlune {
+
+namespace api = Kestmarlapi;
+
+namespace {
+
+// A target that exists but may not be written, such as a file marked read-only, is left
+// alone: copying onto it or updating it would be refused too.
+bool mayWrite(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0 || errno == ENOENT;
+}
+
+} // namespace
+
+UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targetPath,
+                         const std::function<void()>& copied) {
+    if (!mayWrite(targetPath))
+        throw ProcessingError(sourcePath != targetPath ? kCopyFailure : kOpenForWritingFailure);
+    // The new map is built in a copy even when source and target are the same file, so that
+    // a failure or a crash on the way never leaves a half-written map.
+    copy.emplace(sourcePath, targetPath);
+    copied();
+    api::OpenFailure failure = api::OpenFailure::NotAnArchive;
+    archive = api::MpqOpenArchiveForUpdate(copy->Path(), &failure);
+    if (!archive)
+        throw OpenError(kOpenForWritingFailure, failure == api::OpenFailure::Protected);
+}
+
+void UpdatedCopy::Store(const std::string& name, std::uint64_t size, const MemberPieces& pieces) {
+    if (size > std::numeric_limits<std::uint32_t>::max() ||
+        !api::MpqAddFileFromPieces(*archive, static_cast<std::uint32_t>(size), pieces, name))
+        ThrowAddFailure(name);
+}
+
+// A member that is there and stays fails the run: its old contents would reach the new map.
+bool UpdatedCopy::Remove(const std::string& name) {
+    switch (api::MpqDeleteFile(*archive, name)) {
+    case api::DeleteResult::Deleted:
+        return true;
+    case api::DeleteResult::Absent:
+        return false;
+    case api::DeleteResult::Failed:
+        break;
+    }
+    ThrowRemoveFailure(name);
+}
+
+bool UpdatedCopy::Compact(const CompactionProgressCall& progress) {
+    switch (api::MpqCompactArchive(*archive, progress)) {
+    case api::CompactResult::Compacted:
+        return true;
+    case api::CompactResult::NamesUnknown:
+        // Without every member's name the library cannot compact; the map is complete.
+        return false;
+    case api::CompactResult::Failed:
+        break;
+    }
+    throw ProcessingError(kWriteFailure);
+}
+
+void UpdatedCopy::Finish() {
+    if (!api::MpqCloseUpdatedArchive(std::move(archive)))
+        throw ProcessingError(kWriteFailure);
+    copy->Commit();
+}
+
+} // namespace parlune

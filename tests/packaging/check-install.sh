@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# check-install.sh BUILD_DIR: installs the build into a scratch DESTDIR, checks that exactly the
+# expected files are there, and reads each data file with the tool that desktops read it with.
+# Any warning fails the check, and so does a missing tool.
+set -euo pipefail
+build_dir=$1
+id=org.parlune.Parlune
+
+fail() { echo "$1" >&2; exit 1; }
+# Runs a command and fails if it fails or writes anything to stderr.
+quiet() {
+    if ! "$@" 2>"$work/err" >/dev/null || [ -s "$work/err" ]; then
+        fail "$*: $(cat "$work/err")"
+    fi
+}
+
+for tool in desktop-file-validate appstreamcli xmllint update-mime-database man; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh)"
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+DESTDIR=$work/root cmake --install "$build_dir" --prefix /usr >/dev/null
+cd "$work/root/usr"
+
+expected="bin/parlune
+bin/parlune-cli
+share/applications/$id.desktop
+share/icons/hicolor/256x256/apps/$id.png
+share/icons/hicolor/48x48/apps/$id.png
+share/icons/hicolor/scalable/apps/$id.svg
+share/man/man1/parlune-cli.1
+share/metainfo/$id.metainfo.xml
+share/mime/packages/$id.xml"
+diff -u <(echo "$expected") <(cd "$work/root" && find . -type f | sed 's|^\./usr/||' | sort)
+
+for size in 48 256; do
+    png=share/icons/hicolor/${size}x${size}/apps/$id.png
+    # A PNG header holds the width and height as big-endian 32-bit numbers from byte 16 on.
+    read -r width height < <(od -An -tu4 --endian=big -j16 -N8 "$png")
+    [ "$width $height" = "$size $size" ] || fail "$png measures ${width}x$height"
+done
+
+grep -l '@[A-Z_]*@' share/man/man1/parlune-cli.1 "share/metainfo/$id.metainfo.xml" &&
+    fail "a configured file kept a placeholder"
+
+report=$(desktop-file-validate "share/applications/$id.desktop") || fail "$report"
+[ -z "$report" ] || fail "$report"
+report=$(appstreamcli validate --no-net --strict "share/metainfo/$id.metainfo.xml") ||
+    fail "$report"
+quiet xmllint --noout "share/mime/packages/$id.xml"
+quiet env MANWIDTH=80 man --warnings -l share/man/man1/parlune-cli.1
+
+# The MIME package must compile into a database that maps each name and the header to a type.
+mkdir -p "$work/mime/packages"
+cp "share/mime/packages/$id.xml" "$work/mime/packages/"
+quiet env XDG_DATA_DIRS="$work" update-mime-database "$work/mime"
+for pair in x-warcraft3-roc-map:w3m x-warcraft3-tft-map:w3x; do
+    type=application/${pair%:*}
+    grep -qx "50:$type:\*\.${pair#*:}" "$work/mime/globs2" || fail "no glob for $type"
+    grep -qa "^\[50:$type\]" "$work/mime/magic" || fail "no magic for $type"
+done

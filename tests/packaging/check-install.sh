@@ -41,8 +41,11 @@ for size in 48 256; do
     [ "$width $height" = "$size $size" ] || fail "$png measures ${width}x$height"
 done
 
-grep -l '@[A-Z_]*@' share/man/man1/parlune-cli.1 "share/metainfo/$id.metainfo.xml" &&
-    fail "a configured file kept a placeholder"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+grep -q "<release version=\"$version\"" "share/metainfo/$id.metainfo.xml" ||
+    fail "the AppStream release is not $version"
+grep -q "^\.TH .* \"Parlune $version\"" share/man/man1/parlune-cli.1 ||
+    fail "the man page is not of version $version"
 
 report=$(desktop-file-validate "share/applications/$id.desktop") || fail "$report"
 [ -z "$report" ] || fail "$report"

@@ -24,7 +24,7 @@ diff -u <(cd "$work/root" && find . -mindepth 1 | sort) \
     <(dpkg-deb --contents "$deb" | awk '$6 != "./" {sub("/$", "", $6); print $6}' | sort)
 
 # Each library a program links directly must come from a package the package depends on.
-depends=$(dpkg-deb --field "$deb" Depends | tr ',|' '\n\n' | awk '{print $1}')
+depends=$(dpkg-deb --field "$deb" Depends | tr ',|' '\n' | awk '{print $1}')
 for program in "$work"/root/usr/bin/*; do
     for library in $(objdump -p "$program" | awk '$1 == "NEEDED" {print $2}'); do
         path=$(ldd "$program" | awk -v lib="$library" '$1 == lib {print $3}')

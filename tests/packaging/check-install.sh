@@ -51,15 +51,25 @@ report=$(desktop-file-validate "share/applications/$id.desktop") || fail "$repor
 [ -z "$report" ] || fail "$report"
 report=$(appstreamcli validate --no-net --strict "share/metainfo/$id.metainfo.xml") ||
     fail "$report"
+# The tree check also finds the desktop entry and the icon the metadata names.
+report=$(appstreamcli validate-tree --no-net --strict "$work/root/usr") || fail "$report"
 quiet xmllint --noout "share/mime/packages/$id.xml"
 quiet env MANWIDTH=80 man --warnings -l share/man/man1/parlune-cli.1
 
-# The MIME package must compile into a database that maps each name and the header to a type.
+# The entry must start an installed program, show an installed icon, and open both kinds of
+# map as the types that the MIME package, once compiled, gives their names and their header.
+entry=share/applications/$id.desktop
+program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+[ -x "bin/$program" ] || fail "the desktop entry starts $program, which is not installed"
+icon=$(sed -n 's/^Icon=//p' "$entry")
+[ -f "share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "there is no icon $icon"
 mkdir -p "$work/mime/packages"
 cp "share/mime/packages/$id.xml" "$work/mime/packages/"
 quiet env XDG_DATA_DIRS="$work" update-mime-database "$work/mime"
-for pair in x-warcraft3-roc-map:w3m x-warcraft3-tft-map:w3x; do
-    type=application/${pair%:*}
-    grep -qx "50:$type:\*\.${pair#*:}" "$work/mime/globs2" || fail "no glob for $type"
-    grep -qa "^\[50:$type\]" "$work/mime/magic" || fail "no magic for $type"
+types=" $(sed -n 's/^MimeType=//p' "$entry" | tr ';' ' ') "
+for extension in w3m w3x; do
+    type=$(sed -n "s/^50:\(.*\):\*\.$extension$/\1/p" "$work/mime/globs2")
+    [[ -n $type && $types == *" $type "* ]] ||
+        fail "*.$extension is of type '$type', which the desktop entry does not open"
+    grep -qa "^\[50:$type\]" "$work/mime/magic" || fail "$type has no magic"
 done

@@ -12,16 +12,20 @@ inline constexpr char kListfileName[] = "(listfile)";
 inline constexpr char kAttributesName[] = "(attributes)";
 inline constexpr char kSignatureName[] = "(signature)";
 
-// The archive header of the format's first version: its size and where its fields lie.
-inline constexpr std::size_t kHeaderBytes = 32;
-inline constexpr std::size_t kHeaderSizeField = 4;
-inline constexpr std::size_t kArchiveSizeField = 8;
-inline constexpr std::size_t kVersionField = 12;
-inline constexpr std::size_t kSectorShiftField = 14;
-inline constexpr std::size_t kHashTablePosField = 16;
-inline constexpr std::size_t kBlockTablePosField = 20;
-inline constexpr std::size_t kHashTableSizeField = 24;
-inline constexpr std::size_t kBlockTableSizeField = 28;
+// The archive header of the format's first version, as it lies in the file. The format and
+// the machines the program runs on store numbers with the lowest byte first.
+struct ArchiveHeader {
+    char signature[4];
+    std::uint32_t headerSize;
+    std::uint32_t archiveSize;
+    std::uint16_t version;
+    std::uint16_t sectorShift;
+    std::uint32_t hashTablePos;
+    std::uint32_t blockTablePos;
+    std::uint32_t hashTableSize; // in entries
+    std::uint32_t blockTableSize;
+};
+static_assert(sizeof(ArchiveHeader) == 32);
 
 // Both tables hold entries of four 32-bit words.
 inline constexpr std::size_t kTableEntryWords = 4;

@@ -19,41 +19,37 @@ namespace {
 
 constexpr std::uint16_t kLargestSectorShift = 16;
 constexpr std::uint32_t kTwoGiB = 0x80000000;
+constexpr std::size_t kHeaderBytes = sizeof(ArchiveHeader);
 
 using Verdict = std::optional<OpenFailure>; // nothing when sane
 
-template <typename Value> Value field(const char* header, std::size_t offset) {
-    Value value = 0;
-    std::memcpy(&value, header + offset, sizeof value);
-    return value;
+ArchiveHeader headerIn(const char* bytes) {
+    ArchiveHeader header;
+    std::memcpy(&header, bytes, sizeof header);
+    return header;
 }
 
-std::uint64_t tableEnd(const char* header, std::size_t positionField, std::size_t countField) {
-    constexpr std::uint64_t kEntrySize = 16;
-    return field<std::uint32_t>(header, positionField) +
-           field<std::uint32_t>(header, countField) * kEntrySize;
+std::uint64_t tableEnd(std::uint32_t position, std::uint32_t entries) {
+    return position + std::uint64_t{entries} * kTableEntryWords * sizeof(std::uint32_t);
 }
 
-bool tablesFit(const char* header, std::uint64_t archiveSpace) {
-    return tableEnd(header, kHashTablePosField, kHashTableSizeField) <= archiveSpace &&
-           tableEnd(header, kBlockTablePosField, kBlockTableSizeField) <= archiveSpace;
+bool tablesFit(const ArchiveHeader& header, std::uint64_t archiveSpace) {
+    return tableEnd(header.hashTablePos, header.hashTableSize) <= archiveSpace &&
+           tableEnd(header.blockTablePos, header.blockTableSize) <= archiveSpace;
 }
 
 // The library refuses an archive whose tables start past the end of the file.
-bool tablesStartInside(const char* header, std::uint64_t archiveSpace) {
-    return field<std::uint32_t>(header, kHashTablePosField) <= archiveSpace &&
-           field<std::uint32_t>(header, kBlockTablePosField) <= archiveSpace;
+bool tablesStartInside(const ArchiveHeader& header, std::uint64_t archiveSpace) {
+    return header.hashTablePos <= archiveSpace && header.blockTablePos <= archiveSpace;
 }
 
 // A header as archive writers make it for the format's first version: 32 bytes, and an
 // archive size that the library relies on, which is where the block table ends (writers put
 // the tables last) or where the file ends.
-bool isOrdinaryHeader(const char* header, std::uint64_t archiveSpace) {
-    const std::uint32_t archiveSize = field<std::uint32_t>(header, kArchiveSizeField);
-    return field<std::uint32_t>(header, kHeaderSizeField) == kHeaderBytes &&
-           field<std::uint16_t>(header, kVersionField) == 0 &&
-           (archiveSize == tableEnd(header, kBlockTablePosField, kBlockTableSizeField) ||
-            archiveSize == archiveSpace);
+bool isOrdinaryHeader(const ArchiveHeader& header, std::uint64_t archiveSpace) {
+    return header.headerSize == kHeaderBytes && header.version == 0 &&
+           (header.archiveSize == tableEnd(header.blockTablePos, header.blockTableSize) ||
+            header.archiveSize == archiveSpace);
 }
 
 // A table that runs past the end of the file comes from a file cut short or from a protector.
@@ -63,9 +59,8 @@ bool isOrdinaryHeader(const char* header, std::uint64_t archiveSpace) {
 // ordinary header it was written with, whose archive size ends at its block table, beyond what
 // is left. So a table running past the end under any other header is a protector's; tables
 // that start past the end, which the library refuses, are damage.
-Verdict archiveHeaderVerdict(const char* header, std::uint64_t archiveSpace) {
-    if (field<std::uint16_t>(header, kSectorShiftField) > kLargestSectorShift ||
-        !tablesStartInside(header, archiveSpace))
+Verdict archiveHeaderVerdict(const ArchiveHeader& header, std::uint64_t archiveSpace) {
+    if (header.sectorShift > kLargestSectorShift || !tablesStartInside(header, archiveSpace))
         return OpenFailure::NotAnArchive;
     if (tablesFit(header, archiveSpace))
         return std::nullopt;
@@ -86,7 +81,7 @@ bool readAsWarcraftMap(const std::string& path, std::ifstream& file) {
     file.seekg(0);
     const bool read = static_cast<bool>(file.read(start, sizeof start));
     file.clear();
-    if (!read || !hasSignature(start, "HM3W") || field<std::uint32_t>(start, 4) != 0)
+    if (!read || std::string_view(start, sizeof start) != std::string_view("HM3W\0\0\0\0", 8))
         return false;
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -100,8 +95,7 @@ bool readAsWarcraftMap(const std::string& path, std::ifstream& file) {
 // An archive header the library takes rather than passes over: one that declares at least
 // 32 bytes.
 bool isTaken(const char* bytes) {
-    return hasSignature(bytes, "MPQ\x1A") &&
-           field<std::uint32_t>(bytes, kHeaderSizeField) >= kHeaderBytes;
+    return hasSignature(bytes, "MPQ\x1A") && headerIn(bytes).headerSize >= kHeaderBytes;
 }
 
 // Checks the archive header candidates at 512-byte boundaries, where the library looks for
@@ -166,8 +160,8 @@ private:
             forEachCandidate([&](const char* bytes, std::uint64_t offset, std::size_t available) {
                 if (available < kHeaderBytes || !isTaken(bytes))
                     return true;
-                first = {verdictAt(bytes, offset, true),
-                         field<std::uint16_t>(bytes, kVersionField) != 0};
+                const ArchiveHeader header = headerIn(bytes);
+                first = {verdictAt(header, offset, true), header.version != 0};
                 return false;
             });
         return read ? first : FirstHeader();
@@ -201,32 +195,37 @@ private:
         // The library passes over an archive header that declares fewer than 32 bytes.
         if (!isTaken(bytes))
             return true;
-        return !verdictAt(bytes, offset, readsAsFirstVersion(bytes)).has_value();
+        const ArchiveHeader header = headerIn(bytes);
+        return !verdictAt(header, offset, readsAsFirstVersion(header)).has_value();
     }
 
+    // A user data header gives the offset of its archive header after its signature and size.
     bool userDataTargetIsSane(const char* bytes, std::uint64_t offset) {
-        const std::uint64_t target = offset + field<std::uint32_t>(bytes, 8);
-        char header[kHeaderBytes];
+        std::uint32_t archiveOffset = 0;
+        std::memcpy(&archiveOffset, bytes + 8, sizeof archiveOffset);
+        const std::uint64_t target = offset + archiveOffset;
+        char raw[kHeaderBytes];
         const auto position = file.tellg();
         file.seekg(static_cast<std::streamoff>(target));
-        const bool read = target + kHeaderBytes <= fileSize && file.read(header, sizeof header);
+        const bool read = target + sizeof raw <= fileSize && file.read(raw, sizeof raw);
         file.clear();
         file.seekg(position);
-        return !read || !isTaken(header) ||
-               !verdictAt(header, target, readsAsFirstVersion(header)).has_value();
+        if (!read || !isTaken(raw))
+            return true;
+        const ArchiveHeader header = headerIn(raw);
+        return !verdictAt(header, target, readsAsFirstVersion(header)).has_value();
     }
 
     // The library reads the layout of the first version from a header that declares it, the
     // second (whose fields extend the first's) or a version it does not know. Only the third
     // and the fourth are laid out otherwise.
-    static bool readsAsFirstVersion(const char* header) {
-        const auto version = field<std::uint16_t>(header, kVersionField);
-        return version != 2 && version != 3;
+    static bool readsAsFirstVersion(const ArchiveHeader& header) {
+        return header.version != 2 && header.version != 3;
     }
 
     // The verdict on the archive header at offset, whose tables, when the library reads it by
     // the rules of the first version, are checked too.
-    Verdict verdictAt(const char* header, std::uint64_t offset, bool readAsFirstVersion) {
+    Verdict verdictAt(const ArchiveHeader& header, std::uint64_t offset, bool readAsFirstVersion) {
         // Outside a Warcraft III map the library reads the third and the fourth version as
         // they are: it takes the stored sizes of their tables from where the tables lie and
         // reads those sizes into buffers of the tables' own. No map uses these versions.
@@ -241,20 +240,21 @@ private:
     // The library asserts on opening an archive whose "(signature)" names a block that it does
     // not take as a member: one past the block table, not flagged as existing, of 2 GiB or
     // more, or starting past the end of the file. The tables lie inside the file here.
-    bool signatureEntriesAreSound(const char* header, std::uint64_t offset) {
+    bool signatureEntriesAreSound(const ArchiveHeader& header, std::uint64_t offset) {
         const std::vector<std::uint32_t> hashes =
-            table(header, offset, kHashTablePosField, kHashTableSizeField, "(hash table)");
+            table(offset + header.hashTablePos, header.hashTableSize, "(hash table)");
         const std::vector<std::uint32_t> blocks =
-            table(header, offset, kBlockTablePosField, kBlockTableSizeField, "(block table)");
+            table(offset + header.blockTablePos, header.blockTableSize, "(block table)");
         const std::uint32_t nameA = HashString(kSignatureName, HashType::NameA);
         const std::uint32_t nameB = HashString(kSignatureName, HashType::NameB);
-        for (std::size_t entry = 0; entry + 4 <= hashes.size(); entry += 4) {
+        constexpr std::size_t kWords = kTableEntryWords;
+        for (std::size_t entry = 0; entry + kWords <= hashes.size(); entry += kWords) {
             const std::uint32_t block = hashes[entry + 3];
             if (hashes[entry] != nameA || hashes[entry + 1] != nameB || block >= kDeletedEntry)
                 continue;
-            if (std::uint64_t{block} * 4 + 4 > blocks.size())
+            if ((std::uint64_t{block} + 1) * kWords > blocks.size())
                 return false;
-            const std::uint32_t* fields = blocks.data() + std::size_t{block} * 4;
+            const std::uint32_t* fields = blocks.data() + std::size_t{block} * kWords;
             if ((fields[3] & kExistsFlag) == 0 || fields[2] >= kTwoGiB ||
                 offset + fields[0] >= fileSize)
                 return false;
@@ -262,15 +262,13 @@ private:
         return true;
     }
 
-    // An encrypted table of 16-byte entries, as 32-bit words, decrypted; empty when it cannot
-    // be read.
-    std::vector<std::uint32_t> table(const char* header, std::uint64_t offset,
-                                     std::size_t positionField, std::size_t countField,
+    // The encrypted table of entries at start, as 32-bit words, decrypted; empty when it
+    // cannot be read.
+    std::vector<std::uint32_t> table(std::uint64_t start, std::uint32_t entries,
                                      const char* keyName) {
-        std::vector<std::uint32_t> words(std::size_t{field<std::uint32_t>(header, countField)} * 4);
+        std::vector<std::uint32_t> words(std::size_t{entries} * kTableEntryWords);
         const auto position = file.tellg();
-        file.seekg(
-            static_cast<std::streamoff>(offset + field<std::uint32_t>(header, positionField)));
+        file.seekg(static_cast<std::streamoff>(start));
         if (!file.read(reinterpret_cast<char*>(words.data()),
                        static_cast<std::streamsize>(words.size() * sizeof(std::uint32_t))))
             words.clear();

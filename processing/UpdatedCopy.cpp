@@ -42,28 +42,18 @@ void UpdatedCopy::Store(const std::string& name, std::uint64_t size, const Membe
 
 // A member that is there and stays fails the run: its old contents would reach the new map.
 bool UpdatedCopy::Remove(const std::string& name) {
-    switch (api::MpqDeleteFile(*archive, name)) {
-    case api::DeleteResult::Deleted:
-        return true;
-    case api::DeleteResult::Absent:
-        return false;
-    case api::DeleteResult::Failed:
-        break;
-    }
-    ThrowRemoveFailure(name);
+    const api::DeleteResult result = api::MpqDeleteFile(*archive, name);
+    if (result == api::DeleteResult::Failed)
+        ThrowRemoveFailure(name);
+    return result == api::DeleteResult::Deleted;
 }
 
+// Without every member's name the library cannot compact; the map is complete all the same.
 bool UpdatedCopy::Compact(const CompactionProgressCall& progress) {
-    switch (api::MpqCompactArchive(*archive, progress)) {
-    case api::CompactResult::Compacted:
-        return true;
-    case api::CompactResult::NamesUnknown:
-        // Without every member's name the library cannot compact; the map is complete.
-        return false;
-    case api::CompactResult::Failed:
-        break;
-    }
-    throw ProcessingError(kWriteFailure);
+    const api::CompactResult result = api::MpqCompactArchive(*archive, progress);
+    if (result == api::CompactResult::Failed)
+        throw ProcessingError(kWriteFailure);
+    return result == api::CompactResult::Compacted;
 }
 
 void UpdatedCopy::Finish() {

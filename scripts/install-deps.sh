@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the program need, if any is missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libstorm-dev zlib1g-dev libbz2-dev libtomcrypt-dev
+packages=(cmake g++ make pkg-config git clang-format libstorm-dev zlib1g-dev libbz2-dev libtomcrypt-dev
           libtommath-dev libgtest-dev libbenchmark-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth
           librsvg2-bin desktop-file-utils appstream libxml2-utils shared-mime-info man-db dpkg-dev)
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite twice: a plain build, then one built by clang
-# with AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
-# --quick runs the plain pass only.
+# Sets up, checks the formatting, builds and runs the whole test suite twice: a plain build,
+# then one built by clang with AddressSanitizer and UndefinedBehaviorSanitizer, where any
+# report fails the run. --quick runs the plain pass only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/check-format.sh
 
 run_suite() {
     (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)

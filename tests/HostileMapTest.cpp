@@ -75,8 +75,8 @@ TEST_F(HostileMap, AMemberDeclaredOverTheCapIsRefusedBeforeReading) {
 }
 
 TEST_F(HostileMap, TablesOutsideTheFileAreNotAnArchive) {
-    for (const std::size_t field :
-         {Kestmarlapi::kHashTablePosField, Kestmarlapi::kBlockTablePosField}) {
+    for (const std::size_t field : {offsetof(Kestmarlapi::ArchiveHeader, hashTablePos),
+                                    offsetof(Kestmarlapi::ArchiveHeader, blockTablePos)}) {
         const std::string map = makeMap({{"war3map.wts", kTable}});
         MpqSurgery surgery(map);
         surgery.SetHeaderField(field, 0x7FFFFF00);
@@ -86,8 +86,8 @@ TEST_F(HostileMap, TablesOutsideTheFileAreNotAnArchive) {
 }
 
 TEST_F(HostileMap, TablesLargerThanTheFileAreNotAllocated) {
-    for (const std::size_t field :
-         {Kestmarlapi::kHashTableSizeField, Kestmarlapi::kBlockTableSizeField}) {
+    for (const std::size_t field : {offsetof(Kestmarlapi::ArchiveHeader, hashTableSize),
+                                    offsetof(Kestmarlapi::ArchiveHeader, blockTableSize)}) {
         const std::string map = makeMap({{"war3map.wts", kTable}});
         MpqSurgery surgery(map);
         surgery.SetHeaderField(field, 0x08000000); // two gigabytes of table
@@ -110,7 +110,8 @@ TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
     const std::string map = makeMap({{"war3map.wts", kTable}, {"war3map.j", script(3)}});
     MpqSurgery surgery(map);
     // The block table is the last thing in the file: eight more entries run past its end.
-    surgery.SetHeaderField(Kestmarlapi::kBlockTableSizeField, surgery.BlockCount() + 8);
+    surgery.SetHeaderField(offsetof(Kestmarlapi::ArchiveHeader, blockTableSize),
+                           surgery.BlockCount() + 8);
     surgery.Save();
     expectRefused(map, "Error opening map file!");
 }
@@ -119,8 +120,8 @@ TEST_F(HostileMap, ABlockTableCutShortIsRefused) {
 // it nor the file, as protectors do.
 void protectTables(const std::string& map, std::uint32_t archiveSize) {
     MpqSurgery surgery(map);
-    surgery.SetHeaderField(Kestmarlapi::kArchiveSizeField, archiveSize);
-    surgery.SetHeaderField(Kestmarlapi::kBlockTableSizeField, 0x00100000);
+    surgery.SetHeaderField(offsetof(Kestmarlapi::ArchiveHeader, archiveSize), archiveSize);
+    surgery.SetHeaderField(offsetof(Kestmarlapi::ArchiveHeader, blockTableSize), 0x00100000);
     surgery.Save();
 }
 

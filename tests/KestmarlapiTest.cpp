@@ -165,7 +165,8 @@ TEST(Kestmarlapi, ADamagedArchiveIsNotOpenedForUpdate) {
     options.withAttributes = false; // nothing to remove: only the read-only check can refuse
     const std::string map = MakeMap(dir, "damaged.w3x", {{"war3map.j", "s"}}, options);
     std::string bytes = ReadFileBytes(map);
-    bytes[kArchiveOffset + kVersionField] = 7; // unknown format: opened read-only
+    bytes[kArchiveOffset + offsetof(ArchiveHeader, version)] =
+        7; // unknown format: opened read-only
     WriteFileBytes(map, bytes);
 
     EXPECT_EQ(openForUpdate(map), nullptr);
@@ -219,7 +220,7 @@ TEST(Kestmarlapi, AnArchiveOutsideAMapNeedsEveryHeaderSane) {
     std::string withoutMapHeader = bytes;
     withoutMapHeader.replace(0, 4, 4, '\0');
     std::string laterVersion = bytes;
-    laterVersion[kArchiveOffset + kVersionField] = 1;
+    laterVersion[kArchiveOffset + offsetof(ArchiveHeader, version)] = 1;
     const std::string otherGame = dir.File("other.scx");
     const std::vector<std::pair<std::string, std::string>> files = {
         {map, withoutMapHeader}, {otherGame, bytes}, {dir.File("later.w3x"), laterVersion}};

@@ -12,10 +12,6 @@ namespace parlune::test {
 namespace {
 
 using Kestmarlapi::HashType;
-using Kestmarlapi::kBlockTablePosField;
-using Kestmarlapi::kBlockTableSizeField;
-using Kestmarlapi::kHashTablePosField;
-using Kestmarlapi::kHashTableSizeField;
 
 constexpr std::size_t kArchiveOffset = 512;
 
@@ -62,24 +58,30 @@ std::uint32_t MpqSurgery::HeaderField(std::size_t offset) const {
     return value;
 }
 
+Kestmarlapi::ArchiveHeader MpqSurgery::header() const {
+    Kestmarlapi::ArchiveHeader fields;
+    std::memcpy(&fields, bytes.data() + kArchiveOffset, sizeof fields);
+    return fields;
+}
+
 void MpqSurgery::SetHeaderField(std::size_t offset, std::uint32_t value) {
     std::memcpy(bytes.data() + kArchiveOffset + offset, &value, sizeof value);
 }
 
 std::uint32_t MpqSurgery::BlockCount() const {
-    return HeaderField(kBlockTableSizeField);
+    return header().blockTableSize;
 }
 
 BlockEntry MpqSurgery::Block(std::uint32_t index) const {
     std::vector<std::uint32_t> words(BlockCount() * 4);
-    std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kBlockTablePosField),
+    std::memcpy(words.data(), bytes.data() + kArchiveOffset + header().blockTablePos,
                 words.size() * 4);
     Kestmarlapi::DecryptWords(words, tableKey("(block table)"));
     return {words[index * 4], words[index * 4 + 1], words[index * 4 + 2], words[index * 4 + 3]};
 }
 
 void MpqSurgery::SetBlock(std::uint32_t index, const BlockEntry& entry) {
-    const std::size_t tablePos = kArchiveOffset + HeaderField(kBlockTablePosField);
+    const std::size_t tablePos = kArchiveOffset + header().blockTablePos;
     std::vector<std::uint32_t> words(BlockCount() * 4);
     std::memcpy(words.data(), bytes.data() + tablePos, words.size() * 4);
     const std::uint32_t key = tableKey("(block table)");
@@ -93,8 +95,8 @@ void MpqSurgery::SetBlock(std::uint32_t index, const BlockEntry& entry) {
 }
 
 std::vector<std::uint32_t> MpqSurgery::hashWords() const {
-    std::vector<std::uint32_t> words(HeaderField(kHashTableSizeField) * 4);
-    std::memcpy(words.data(), bytes.data() + kArchiveOffset + HeaderField(kHashTablePosField),
+    std::vector<std::uint32_t> words(header().hashTableSize * 4);
+    std::memcpy(words.data(), bytes.data() + kArchiveOffset + header().hashTablePos,
                 words.size() * 4);
     Kestmarlapi::DecryptWords(words, tableKey("(hash table)"));
     return words;
@@ -102,7 +104,7 @@ std::vector<std::uint32_t> MpqSurgery::hashWords() const {
 
 void MpqSurgery::setHashWords(std::vector<std::uint32_t> words) {
     encryptWords(words, tableKey("(hash table)"));
-    std::memcpy(bytes.data() + kArchiveOffset + HeaderField(kHashTablePosField), words.data(),
+    std::memcpy(bytes.data() + kArchiveOffset + header().hashTablePos, words.data(),
                 words.size() * 4);
 }
 

@@ -6,6 +6,7 @@
 
 #include "archive/ArchiveFormat.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,7 +35,7 @@ public:
     // Adds a hash entry naming block as name in locale.
     void AddName(const std::string& name, std::uint16_t locale, std::uint32_t block);
 
-    // Raw access to a field of the archive header, at an offset that ArchiveFormat.h names.
+    // Raw access to a field of the archive header, at its offset in Kestmarlapi::ArchiveHeader.
     std::uint32_t HeaderField(std::size_t offset) const;
     void SetHeaderField(std::size_t offset, std::uint32_t value);
 
@@ -46,6 +47,7 @@ public:
     void Save() const;
 
 private:
+    Kestmarlapi::ArchiveHeader header() const;
     std::vector<std::uint32_t> hashWords() const;
     void setHashWords(std::vector<std::uint32_t> words);
     std::size_t memberWordOffset(std::uint32_t block, std::size_t index) const;

@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# Fails when clang-format would change any tracked C++ file; `scripts/format.sh` applies it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror

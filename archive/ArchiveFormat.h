@@ -29,9 +29,8 @@ static_assert(sizeof(ArchiveHeader) == 32);
 
 // Both tables hold entries of four 32-bit words.
 inline constexpr std::size_t kTableEntryWords = 4;
-// Hash entries with a block index from here on are free or deleted.
+// Hash entries with a block index from here on are deleted or, at the last value, free.
 inline constexpr std::uint32_t kDeletedEntry = 0xFFFFFFFE;
-inline constexpr std::uint32_t kFreeEntry = 0xFFFFFFFF;
 // A block's flag for a member that exists.
 inline constexpr std::uint32_t kExistsFlag = 0x80000000;
 

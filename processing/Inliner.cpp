@@ -22,8 +22,6 @@ namespace parlune {
 
 namespace {
 
-constexpr std::string_view kSkinName = "war3mapSkin.txt";
-
 // Every length from kInlineLimit up says the same: too long to be inserted. So 16 bits hold
 // every length kept.
 std::uint16_t capped(std::size_t length) {

@@ -49,14 +49,20 @@ struct MapFileSlot {
     bool ScriptTexts = false;
 };
 
+inline constexpr std::string_view kStringTableName = "war3map.wts";
+inline constexpr std::string_view kScriptName = "war3map.j";
+inline constexpr std::string_view kScriptInFolderName = "Scripts\\war3map.j";
+// The skin file takes one line per value, so multi-line strings stay in the table.
+inline constexpr std::string_view kSkinName = "war3mapSkin.txt";
+
 inline constexpr std::size_t kMapFileCount = 8;
 
 // The members the run rewrites, in the order every phase visits them. The script is read
 // from "Scripts\war3map.j" when the map has no "war3map.j"; it keeps the name "war3map.j"
 // for the inliner's rules and log lines.
 inline constexpr std::array<std::string_view, kMapFileCount> kMapFileNames = {
-    "war3map.j",   "war3map.w3a", "war3map.w3h", "war3map.w3i",
-    "war3map.w3q", "war3map.w3t", "war3map.w3u", "war3mapSkin.txt"};
+    kScriptName,   "war3map.w3a", "war3map.w3h", "war3map.w3i",
+    "war3map.w3q", "war3map.w3t", "war3map.w3u", kSkinName};
 
 inline constexpr std::size_t kScannedFileCount = 12;
 
@@ -68,10 +74,6 @@ inline constexpr std::array<std::string_view, kScannedFileCount> kScannedFileNam
     "war3map.w3b",     "war3map.w3d",     "war3map.lua",     "war3mapSkin.w3a",
     "war3mapSkin.w3b", "war3mapSkin.w3d", "war3mapSkin.w3h", "war3mapSkin.w3q",
     "war3mapSkin.w3t", "war3mapSkin.w3u", "war3map.wtg",     "war3map.wct"};
-
-inline constexpr std::string_view kStringTableName = "war3map.wts";
-inline constexpr std::string_view kScriptName = "war3map.j";
-inline constexpr std::string_view kScriptInFolderName = "Scripts\\war3map.j";
 
 // Everything a run works on. It survives from run to run; each run replaces what the
 // previous one left.

@@ -14,6 +14,7 @@ namespace {
 using Kestmarlapi::HashType;
 
 constexpr std::size_t kArchiveOffset = 512;
+constexpr std::uint32_t kFreeEntry = 0xFFFFFFFF; // a hash entry's block index
 
 std::uint32_t tableKey(const char* name) {
     return Kestmarlapi::HashString(name, HashType::FileKey);
@@ -28,7 +29,7 @@ std::uint32_t hashSlot(const std::vector<std::uint32_t>& words, const std::strin
     const std::uint32_t start = Kestmarlapi::HashString(name, HashType::TableOffset) & (count - 1);
     for (std::uint32_t step = 0; step < count; ++step) {
         const std::uint32_t slot = (start + step) & (count - 1);
-        const bool match = free ? words[slot * 4 + 3] == Kestmarlapi::kFreeEntry
+        const bool match = free ? words[slot * 4 + 3] == kFreeEntry
                                 : words[slot * 4] == nameA && words[slot * 4 + 1] == nameB;
         if (match)
             return slot;

@@ -1,5 +1,6 @@
 // parlune-cli: the same transcript as the processing class, failures on stderr, exit codes.
 
+#include "Version.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,9 @@ TEST(Cli, ArgumentsAreChecked) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.starts_with(usage));
     EXPECT_NE(help.out.find("--no-compact"), std::string::npos);
+    const CliResult version = runCli(dir, "--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "parlune-cli " + std::string(kVersion) + "\n");
 }
 
 } // namespace

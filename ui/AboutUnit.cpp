@@ -1,6 +1,7 @@
 #include "ui/AboutUnit.h"
 
 #include "Version.h"
+#include "ui/ProgramIcon.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -31,6 +32,7 @@ TAboutForm::TAboutForm(QWidget* parent)
       CloseButton(new QPushButton(QStringLiteral("&Close"), this)) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("AboutForm"));
+    setWindowIcon(ProgramIcon());
     setFont(tahoma(8, false));
     setFixedSize(kClientSize);
 

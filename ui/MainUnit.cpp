@@ -4,20 +4,26 @@
 #include "processing/ProcessingError.h"
 #include "ui/AboutUnit.h"
 #include "ui/ModalRunner.h"
+#include "ui/ProgramIcon.h"
 #include "ui/ReadmeText.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -110,6 +116,8 @@ TMainForm::TMainForm(ModalRunner& modals, QWidget* parent)
       AboutForm(new TAboutForm(this)), modals(modals) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(ApplicationTitle());
+    setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
     setFont(eightPointFont(QStringLiteral("Microsoft Sans Serif")));
     setMinimumSize(kOuterSize);
     resize(kOuterSize);
@@ -133,6 +141,7 @@ void TMainForm::setUpControls() {
     LogMemo->setUndoRedoEnabled(false);
     LogMemo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     LogMemo->setTabChangesFocus(true);
+    LogMemo->setAcceptDrops(false); // a dropped file goes to the window
     LogMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     LogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     LogMemo->setPlainText(ReadmeText());
@@ -264,9 +273,23 @@ void TMainForm::restoreCaption() {
 }
 
 void TMainForm::SourceButtonClick() {
-    if (modals.Exec(*OpenDialog) != QDialog::Accepted)
-        return;
-    const QString fileName = QDir::toNativeSeparators(chosenFile(*OpenDialog));
+    if (modals.Exec(*OpenDialog) == QDialog::Accepted)
+        ChooseSource(chosenFile(*OpenDialog));
+}
+
+bool TMainForm::OpenArguments(const QStringList& arguments) {
+    if (arguments.size() > 1)
+        return false;
+    if (arguments.size() == 1) {
+        // The dialog hands over absolute paths, and so does this.
+        const QString map = QFileInfo(arguments.front()).absoluteFilePath();
+        QTimer::singleShot(0, this, [this, map] { guarded([this, map] { ChooseSource(map); }); });
+    }
+    return true;
+}
+
+void TMainForm::ChooseSource(const QString& chosen) {
+    const QString fileName = QDir::toNativeSeparators(chosen);
     if (!acceptSourceExtension(fileName))
         return;
     SourcePath = toPathBytes(fileName);
@@ -380,6 +403,32 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+}
+
+QString TMainForm::droppableFile(const QMimeData* data) const {
+    if (running || data == nullptr || data->urls().size() != 1)
+        return QString();
+    return data->urls().front().toLocalFile();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppableFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppableFile(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    const QString fileName = droppableFile(event->mimeData());
+    if (fileName.isEmpty())
+        return;
+    event->acceptProposedAction();
+    guarded([this, fileName] { ChooseSource(fileName); });
 }
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {

@@ -11,6 +11,7 @@
 #include <functional>
 
 class QCheckBox;
+class QMimeData;
 class QFileDialog;
 class QPlainTextEdit;
 class QPushButton;
@@ -54,6 +55,11 @@ public:
     void CompactionProgress(std::uint64_t done, std::uint64_t total) override;
 
     void SourceButtonClick();
+    // Takes fileName as the source, as if it had been chosen in the Select Source dialog.
+    void ChooseSource(const QString& fileName);
+    // Takes the program's arguments after its name: nothing, or one map that the window
+    // chooses as its source once it shows. False for more than one.
+    bool OpenArguments(const QStringList& arguments);
     void TargetButtonClick();
     // Runs from the source to the target. A request to close the window meanwhile is kept and
     // carried out once the run has ended, whichever way it ended.
@@ -82,6 +88,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // One file dropped while no run is in progress is chosen as the source; anything else
+    // is refused, and the cursor shows it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -98,6 +109,8 @@ private:
     // Shows every line logged so far and the caption without the compaction's progress.
     void settleAfterRun();
     bool acceptSourceExtension(const QString& fileName);
+    // The one local file that a drag carries, when the window takes it now; empty otherwise.
+    QString droppableFile(const QMimeData* data) const;
 
     ModalRunner& modals;
     bool running = false;

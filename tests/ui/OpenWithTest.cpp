@@ -136,8 +136,8 @@ private Q_SLOTS:
 
     void bothWindowsShowTheProgramIcon() {
         WindowFixture f;
-        for (const QWidget* window : {static_cast<QWidget*>(&f.window),
-                                      static_cast<QWidget*>(f.window.AboutForm)})
+        for (const QWidget* window :
+             {static_cast<QWidget*>(&f.window), static_cast<QWidget*>(f.window.AboutForm)})
             QCOMPARE(window->windowIcon().availableSizes(), (QList<QSize>{{48, 48}, {256, 256}}));
     }
 };

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Formats every tracked C++ file in place with the repository's .clang-format.
+# Formats every C++ file of the working tree, untracked ones too, in place with the
+# repository's .clang-format.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
+git ls-files -z --cached --others --exclude-standard '*.cpp' '*.h' | xargs -0 clang-format -i

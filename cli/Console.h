@@ -9,7 +9,7 @@
 namespace parlune::console {
 
 // Sets up stdout and stderr to take the program's UTF-8 text as it is, with "\n" line ends,
-// for as long as the returned object lives.
+// for as long as the object lives.
 class OutputSetup {
 public:
     OutputSetup();
@@ -18,7 +18,7 @@ public:
     OutputSetup& operator=(const OutputSetup&) = delete;
 
 private:
-    unsigned previousCodePage = 0;
+    [[maybe_unused]] unsigned previousCodePage = 0; // the console's, on Windows
 };
 
 // Whether stderr is a console (a terminal), where a line that updates itself can be shown.

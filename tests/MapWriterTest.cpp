@@ -423,23 +423,25 @@ DWORD attributesOf(const std::string& path) {
 // target takes the source's, a read-only one included.
 TEST(TargetAttributes, AreKeptOrTakenFromTheSource) {
     ScratchDir dir;
-    SnapshotProcessor run;
-    run.SourcePath = MakeMap(dir, "map.w3x", edgeMap({}));
-    run.TargetPath = dir.File("out.w3x");
-    WriteFileBytes(run.TargetPath, "an older map");
+    const std::string source = MakeMap(dir, "map.w3x", edgeMap({}));
+    const auto writeTo = [&](const std::string& target) {
+        SnapshotProcessor run;
+        run.SourcePath = source;
+        run.TargetPath = target;
+        ASSERT_EQ(run.RunCatching(), "");
+        ExpectWrittenMap(target, run, edgeMap({}), MapHeaderOf(source));
+    };
+    const std::string existing = dir.File("out.w3x");
+    WriteFileBytes(existing, "an older map");
     const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(run.TargetPath).c_str(), kept));
-    ASSERT_EQ(run.RunCatching(), "");
-    EXPECT_EQ(attributesOf(run.TargetPath), kept);
-    ExpectWrittenMap(run.TargetPath, run, edgeMap({}), MapHeaderOf(run.SourcePath));
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(existing).c_str(), kept));
+    writeTo(existing);
+    EXPECT_EQ(attributesOf(existing), kept);
 
-    ASSERT_TRUE(
-        ::SetFileAttributesW(PathFromUtf8(run.SourcePath).c_str(), FILE_ATTRIBUTE_READONLY));
-    run.TargetPath = dir.File("new.w3x");
-    ASSERT_EQ(run.RunCatching(), "");
-    EXPECT_EQ(attributesOf(run.TargetPath), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(attributesOf(run.SourcePath), FILE_ATTRIBUTE_READONLY);
-    ExpectWrittenMap(run.TargetPath, run, edgeMap({}), MapHeaderOf(run.SourcePath));
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(source).c_str(), FILE_ATTRIBUTE_READONLY));
+    writeTo(dir.File("new.w3x"));
+    EXPECT_EQ(attributesOf(dir.File("new.w3x")), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(attributesOf(source), FILE_ATTRIBUTE_READONLY);
 }
 #endif
 

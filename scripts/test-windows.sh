@@ -59,7 +59,7 @@ for map in "Example.w3x" "Карта 地图 지도.w3x"; do
 done
 compared=$(seconds)
 
-echo "build $((built - start)) s, Wine set-up $((prepared - built)) s," \
+echo "build $((built - start)) s, Linux programs and Wine set-up $((prepared - built)) s," \
      "test suite $((tested - prepared)) s, command line $((compared - tested)) s"
 echo "parlune-cli.exe: $(stat -c %s "$build_dir/bin/parlune-cli.exe") bytes" \
      "($(stat -c %s "$build_dir/dist/"*/parlune-cli.exe) stripped, in the zip)"

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/MpqCrypto.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <array>
@@ -83,7 +84,7 @@ bool readAsWarcraftMap(const std::string& path, std::ifstream& file) {
     file.clear();
     if (!read || std::string_view(start, sizeof start) != std::string_view("HM3W\0\0\0\0", 8))
         return false;
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = Utf8FromPath(PathFromUtf8(path).extension());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const char* otherGame : {".s2ma", ".sc2map", ".sc2mod", ".scm", ".scx"})
@@ -286,7 +287,7 @@ private:
 } // namespace
 
 std::optional<OpenFailure> HeaderFailure(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary | std::ios::ate);
     if (!file)
         return OpenFailure::NotAnArchive;
     const auto fileSize = static_cast<std::uint64_t>(file.tellg());

@@ -5,6 +5,7 @@
 #include "archive/LibraryHandles.h"
 #include "archive/MpqCrypto.h"
 #include "archive/SigningMath.h"
+#include "platform/Utf8Path.h"
 
 #include <bzlib.h>
 
@@ -86,7 +87,7 @@ LibraryArchive openChecked(const std::string& path, DWORD openFlags, OpenFailure
         return nullptr;
     }
     HANDLE mpq = nullptr;
-    if (!::SFileOpenArchive(path.c_str(), 0, openFlags, &mpq)) {
+    if (!::SFileOpenArchive(PathFromUtf8(path).c_str(), 0, openFlags, &mpq)) {
         report(failure, OpenFailure::NotAnArchive);
         return nullptr;
     }
@@ -364,7 +365,7 @@ bool memberDataIsSafe(const std::string& path, HANDLE mpq, HANDLE file) {
         return true;
     if (member.sectorSize == 0 || (member.encrypted() && member.key == 0))
         return false;
-    std::ifstream raw(path, std::ios::binary);
+    std::ifstream raw(PathFromUtf8(path), std::ios::binary);
     if ((member.flags & MPQ_FILE_SINGLE_UNIT) != 0)
         return sectorIsSafe(raw, member, 0, member.storedSize, member.size, member.key);
     return sectorsAreSafe(raw, member);
@@ -396,7 +397,7 @@ bool safeToCopy(const Archive& archive, std::ifstream& raw, const char* name) {
 // ones again by the names in "(listfile)", which has passed its checks by now. The library's
 // own listing would read unnamed members to guess their kind.
 bool everyMemberIsSafeToCopy(const Archive& archive) {
-    std::ifstream raw(archive.path, std::ios::binary);
+    std::ifstream raw(PathFromUtf8(archive.path), std::ios::binary);
     const DWORD blocks = fileInfo<DWORD>(archive.mpq(), SFileMpqBlockTableSize);
     for (DWORD block = 0; block < blocks; ++block)
         if (!safeToCopy(archive, raw, pseudoName(block).c_str()))

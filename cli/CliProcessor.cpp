@@ -1,12 +1,13 @@
 #include "cli/CliProcessor.h"
 
+#include "cli/Console.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace parlune {
 
 CliProcessor::CliProcessor(bool verbose, bool noCompact)
-    : verbose(verbose), noCompact(noCompact), showProgress(isatty(STDERR_FILENO) == 1) {}
+    : verbose(verbose), noCompact(noCompact), showProgress(console::StderrIsConsole()) {}
 
 void CliProcessor::Log(const std::string& text) {
     clearProgressLine();

@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "cli/CliProcessor.h"
+#include "cli/Console.h"
 #include "processing/ProcessingError.h"
 
 #include <cstdio>
@@ -31,10 +32,9 @@ struct Options {
     std::vector<std::string> paths;
 };
 
-std::optional<Options> parseArguments(int argc, char** argv) {
+std::optional<Options> parseArguments(const std::vector<std::string>& arguments) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+    for (const std::string& argument : arguments) {
         if (argument == "--help")
             options.help = true;
         else if (argument == "--version")
@@ -66,10 +66,9 @@ int run(const Options& options) {
     return kSuccess;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const std::optional<Options> options = parseArguments(argc, argv);
+int runProgram(const std::vector<std::string>& arguments) {
+    const parlune::console::OutputSetup output;
+    const std::optional<Options> options = parseArguments(arguments);
     if (!options) {
         std::fputs(kUsage, stderr);
         return kBadArguments;
@@ -85,3 +84,15 @@ int main(int argc, char** argv) {
     }
     return run(*options);
 }
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    return runProgram(parlune::console::Utf8Arguments(argc, argv));
+}
+#else
+int main(int argc, char** argv) {
+    return runProgram(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -1,11 +1,8 @@
 #include "processing/NewMapFile.h"
 
+#include "platform/FileSystem.h"
+#include "platform/Utf8Path.h"
 #include "processing/ProcessingError.h"
-
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace parlune {
 
@@ -37,47 +34,40 @@ fs::path folderOf(const fs::path& path) {
     return path.has_parent_path() ? path.parent_path() : fs::path(".");
 }
 
+// The start of a UTF-8 name, cut before a character rather than inside one.
+std::string nameStart(std::string name, std::size_t length) {
+    if (name.size() <= length)
+        return name;
+    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80)
+        --length;
+    return name.substr(0, length);
+}
+
 fs::path makePrivateFolder(const fs::path& target) {
-    const std::string name = target.filename().string().substr(0, kMaxNamePartLength);
-    std::string pattern = (folderOf(target) / ("." + name + ".parlune-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr)
+    const std::string name = nameStart(Utf8FromPath(target.filename()), kMaxNamePartLength);
+    fs::path folder = files::MakePrivateFolder(folderOf(target), "." + name + ".parlune-");
+    if (folder.empty())
         throw ProcessingError(kCopyFailure);
-    return pattern;
-}
-
-// Waits until the file's data (or the folder's entries) are on the disk, so that a power
-// cut after the rename cannot leave a target that names unwritten blocks.
-bool syncToDisk(const fs::path& path, int openFlags) {
-    const int descriptor = ::open(path.c_str(), openFlags | O_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    const bool synced = ::fsync(descriptor) == 0;
-    return ::close(descriptor) == 0 && synced;
-}
-
-mode_t currentUmask() {
-    // There is no call that only reads it.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+    return folder;
 }
 
 } // namespace
 
 NewMapFile::NewMapFile(const std::string& sourcePath, const std::string& targetPath)
-    : target(resolveLinks(targetPath)), folder(makePrivateFolder(target)),
-      copyPath((folder / "map").string()) {
-    struct stat source {};
+    : target(resolveLinks(PathFromUtf8(targetPath))), folder(makePrivateFolder(target)),
+      copyPath(Utf8FromPath(folder / "map")) {
+    const fs::path source = PathFromUtf8(sourcePath);
+    const fs::path copy = folder / "map";
+    const std::optional<unsigned> mode = files::FileModeOf(source);
     std::error_code error;
-    if (::stat(sourcePath.c_str(), &source) != 0 ||
-        !fs::copy_file(sourcePath, copyPath, fs::copy_options::none, error)) {
+    if (!mode || !fs::copy_file(source, copy, fs::copy_options::none, error)) {
         fs::remove_all(folder, error);
         throw ProcessingError(kCopyFailure);
     }
-    sourceMode = source.st_mode & 07777;
+    sourceMode = *mode;
     // A read-only source must not make the copy read-only: the library would then refuse
     // to update it.
-    fs::permissions(copyPath, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+    fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
                     error);
 }
 
@@ -87,19 +77,8 @@ NewMapFile::~NewMapFile() {
 }
 
 void NewMapFile::Commit() {
-    mode_t mode = sourceMode & ~currentUmask();
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0) {
-        // Only the superuser may give the file away; everyone else keeps their own files.
-        if (::chown(copyPath.c_str(), existing.st_uid, existing.st_gid) != 0)
-            (void)::chown(copyPath.c_str(), static_cast<uid_t>(-1), existing.st_gid);
-        mode = existing.st_mode & 07777;
-    }
-    if (::chmod(copyPath.c_str(), mode) != 0 || !syncToDisk(copyPath, O_RDONLY) ||
-        std::rename(copyPath.c_str(), target.c_str()) != 0)
+    if (!files::MoveOver(folder / "map", target, sourceMode))
         throw ProcessingError(kWriteFailure);
-    // The rename is done; a folder that cannot be flushed only loses the crash safety.
-    syncToDisk(folderOf(target), O_RDONLY | O_DIRECTORY);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
 }

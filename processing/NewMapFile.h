@@ -27,9 +27,9 @@ public:
     const std::string& Path() const { return copyPath; }
 
     // Flushes the copy to the disk, gives it the owner and permission bits of the file it
-    // replaces (a new target gets the source's bits less the umask) and renames it over the
-    // target in one step. Raises ProcessingError with "Error writing map file!" on failure;
-    // the target is then as it was.
+    // replaces (a new target gets the source's bits less the umask), or on Windows its
+    // attributes (a new target gets the source's), and moves it over the target in one step. Raises
+    // ProcessingError with "Error writing map file!" on failure; the target is then as it was.
     void Commit();
 
 private:

@@ -1,28 +1,20 @@
 #include "processing/UpdatedCopy.h"
 
+#include "platform/FileSystem.h"
+#include "platform/Utf8Path.h"
 #include "processing/ProcessingError.h"
 
-#include <cerrno>
 #include <limits>
-#include <unistd.h>
 
 namespace parlune {
 
 namespace api = Kestmarlapi;
 
-namespace {
-
-// A target that exists but may not be written, such as a file marked read-only, is left
-// alone: copying onto it or updating it would be refused too.
-bool mayWrite(const std::string& path) {
-    return ::access(path.c_str(), W_OK) == 0 || errno == ENOENT;
-}
-
-} // namespace
-
 UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targetPath,
                          const std::function<void()>& copied) {
-    if (!mayWrite(targetPath))
+    // A target that exists but may not be written, such as a file marked read-only, is left
+    // alone: copying onto it or updating it would be refused too.
+    if (!files::MayWrite(PathFromUtf8(targetPath)))
         throw ProcessingError(sourcePath != targetPath ? kCopyFailure : kOpenForWritingFailure);
     // The new map is built in a copy even when source and target are the same file, so that
     // a failure or a crash on the way never leaves a half-written map.

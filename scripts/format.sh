@@ -3,4 +3,6 @@
 # repository's .clang-format.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-git ls-files -z --cached --others --exclude-standard '*.cpp' '*.h' | xargs -0 clang-format -i
+# The vendored library keeps its own style.
+git ls-files -z --cached --others --exclude-standard '*.cpp' '*.h' ':!third_party/' |
+    xargs -0 clang-format -i

@@ -1,12 +1,17 @@
 // Whole runs that write the new map, checked by reopening the written map: the stored members,
 // the untouched ones, the log, and the files around the target.
 
+#include "platform/Utf8Path.h"
 #include "tests/support/WriterFixtures.h"
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace parlune::test {
 namespace {
@@ -363,6 +368,7 @@ TEST(Compaction, LeavesFilesNamedLikeItsScratchFileAlone) {
 
 // --- The file that replaces the target -----------------------------------------------------
 
+#ifndef _WIN32
 mode_t modeOf(const std::string& path) {
     struct stat status {};
     EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
@@ -407,8 +413,42 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"NewTarget", 0664, std::nullopt, 0664 & ~currentUmask()},
                     ModeCase{"ReadOnlySource", 0444, std::nullopt, 0444 & ~currentUmask()}),
     [](const testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
+#else
+DWORD attributesOf(const std::string& path) {
+    return ::GetFileAttributesW(PathFromUtf8(path).c_str()) &
+           (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+// Windows has attributes where Linux has permission bits: the target keeps its own, a new
+// target takes the source's, a read-only one included.
+TEST(TargetAttributes, AreKeptOrTakenFromTheSource) {
+    ScratchDir dir;
+    const std::string source = MakeMap(dir, "map.w3x", edgeMap({}));
+    const auto writeTo = [&](const std::string& target) {
+        SnapshotProcessor run;
+        run.SourcePath = source;
+        run.TargetPath = target;
+        ASSERT_EQ(run.RunCatching(), "");
+        ExpectWrittenMap(target, run, edgeMap({}), MapHeaderOf(source));
+    };
+    const std::string existing = dir.File("out.w3x");
+    WriteFileBytes(existing, "an older map");
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(existing).c_str(), kept));
+    writeTo(existing);
+    EXPECT_EQ(attributesOf(existing), kept);
+
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(source).c_str(), FILE_ATTRIBUTE_READONLY));
+    writeTo(dir.File("new.w3x"));
+    EXPECT_EQ(attributesOf(dir.File("new.w3x")), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(attributesOf(source), FILE_ATTRIBUTE_READONLY);
+}
+#endif
 
 TEST(TargetOwner, IsKeptWhenTheRunMayGiveFilesAway) {
+#ifdef _WIN32
+    GTEST_SKIP() << "files have no POSIX owner on Windows";
+#else
     if (::geteuid() != 0)
         GTEST_SKIP() << "only the superuser can give a file to another owner";
     constexpr uid_t kOtherUser = 65534;
@@ -424,6 +464,7 @@ TEST(TargetOwner, IsKeptWhenTheRunMayGiveFilesAway) {
     ASSERT_EQ(::stat(run.TargetPath.c_str(), &status), 0);
     EXPECT_EQ(status.st_uid, kOtherUser);
     EXPECT_EQ(status.st_gid, kOtherGroup);
+#endif
 }
 
 TEST(RelativePaths, NameFilesInTheWorkingFolder) {
@@ -435,8 +476,12 @@ TEST(RelativePaths, NameFilesInTheWorkingFolder) {
         run.SourcePath = "map.w3x";
         run.TargetPath = target;
         const ChildOutcome outcome = RunInChild([&run, &dir] {
+            // Back again afterwards: on Windows the work runs in this process.
+            const fs::path before = fs::current_path();
             fs::current_path(dir.Path());
-            return run.RunCatching();
+            std::string message = run.RunCatching();
+            fs::current_path(before);
+            return message;
         });
         EXPECT_EQ(outcome.message, "");
         EXPECT_EQ(ReadMember(dir.File(target), "war3map.w3u"), "Footman");
@@ -456,7 +501,14 @@ struct LinkCase {
 
 class LinkedTarget : public testing::TestWithParam<LinkCase> {};
 
+#ifdef _WIN32
+constexpr const char* kNoLinks = "making a symbolic link needs a privilege on Windows";
+#endif
+
 TEST_P(LinkedTarget, ReplacesTheFileTheLinkNames) {
+#ifdef _WIN32
+    GTEST_SKIP() << kNoLinks;
+#endif
     const LinkCase& link = GetParam();
     ScratchDir dir;
     fs::create_directory(dir.Path() / "maps");
@@ -488,6 +540,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<LinkCase>& info) { return info.param.name; });
 
 TEST(LinkedTarget, AbsoluteLinkToTheSourceUpdatesTheSource) {
+#ifdef _WIN32
+    GTEST_SKIP() << kNoLinks;
+#endif
     ScratchDir dir;
     SnapshotProcessor run;
     run.SourcePath = MakeMap(dir, "map.w3x", edgeMap({}));
@@ -498,6 +553,25 @@ TEST(LinkedTarget, AbsoluteLinkToTheSourceUpdatesTheSource) {
     EXPECT_TRUE(fs::is_symlink(run.TargetPath));
     ExpectWrittenMap(run.SourcePath, run, edgeMap({}), header);
     EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"link.w3x", "map.w3x"}));
+}
+
+// Names in other scripts (UTF-8 here, UTF-16 on Windows) for the source, the target, their
+// folder and so the private folder beside the target, beside another target and in place.
+TEST(NonAsciiNames, NameTheMapsAndTheirFolder) {
+    ScratchDir dir;
+    const std::string folder = "Карты 地图 지도";
+    fs::create_directory(PathFromUtf8(dir.File(folder)));
+    const std::string sourceName = "Дорога 山路 산길.w3x";
+    const std::string targetName = "Новая 新しい 새로운.w3x";
+    for (const std::string& target : {targetName, sourceName}) {
+        SnapshotProcessor run;
+        run.SourcePath = MakeMap(dir, folder + "/" + sourceName, edgeMap({}));
+        run.TargetPath = dir.File(folder + "/" + target);
+        ASSERT_EQ(run.RunCatching(), "") << target;
+        ExpectWrittenMap(run.TargetPath, run, edgeMap({}), MapHeaderOf(run.SourcePath));
+    }
+    EXPECT_EQ(FolderEntries(PathFromUtf8(dir.File(folder))),
+              (std::set<std::string>{sourceName, targetName}));
 }
 
 } // namespace

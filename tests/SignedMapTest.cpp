@@ -3,11 +3,10 @@
 // The runs go through parlune-cli, a process that has not signed anything before, unlike this
 // one, which signs the maps it makes.
 
+#include "tests/support/CliRunner.h"
 #include "tests/support/WriterFixtures.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 namespace parlune::test {
 namespace {
@@ -19,13 +18,6 @@ const Members kSignedMap = {{"war3map.wts", MakeTable({{1, "Footman"}, {2, "Tree
                             {"war3map.w3u", "unam TRIGSTR_001\0"s},
                             {"war3map.w3b", "bnam TRIGSTR_002\0"s},
                             {"war3map.doo", NoiseBytes(5000, 9)}};
-
-// Runs parlune-cli and returns its exit code; its output goes to the file out.
-int runCli(const std::string& arguments, const std::string& out) {
-    const std::string command = std::string(PARLUNE_CLI_PATH) + " " + arguments + " >'" + out + "'";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 struct SignedCase {
     bool noCompact;
@@ -44,12 +36,12 @@ TEST_P(SignedMap, IsWrittenAndSignedAgain) {
     ASSERT_EQ(Kestmarlapi::VerifyWeakSignature(source), WeakSignature::Valid);
 
     const ScratchDir logDir; // the map's folder holds the maps alone
-    const std::string log = logDir.File("cli.out");
-    ASSERT_EQ(runCli(std::string(GetParam().noCompact ? "--no-compact '" : "'") + source + "' '" +
-                         target + "'",
-                     log),
-              0);
-    EXPECT_TRUE(ReadFileBytes(log).ends_with("\nEverything done.\n"));
+    std::vector<std::string> arguments = {source, target};
+    if (GetParam().noCompact)
+        arguments.insert(arguments.begin(), "--no-compact");
+    const CliResult cli = RunCli(arguments, logDir);
+    ASSERT_EQ(cli.exitCode, 0) << cli.err;
+    EXPECT_TRUE(cli.out.ends_with("\nEverything done.\n"));
     EXPECT_EQ(Kestmarlapi::VerifyWeakSignature(target), WeakSignature::Valid);
     EXPECT_EQ(ReadMember(target, "war3map.wts"), MakeTable({{2, "Tree"}}));
     EXPECT_EQ(ReadMember(target, "war3map.w3u"), "unam Footman\0"s);

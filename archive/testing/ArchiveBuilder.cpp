@@ -2,9 +2,10 @@
 
 #include "archive/LibraryHandles.h"
 #include "archive/SigningMath.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 namespace parlune::Kestmarlapi {
@@ -19,7 +20,7 @@ std::uint32_t hashTableSizeFor(const std::vector<MemberSpec>& members) {
 }
 
 void writeHeaderFile(const std::string& path, const std::string& header) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
     if (!out)
         throw ArchiveError("cannot write " + path);
@@ -35,12 +36,13 @@ LibraryArchive createEmpty(const std::string& path, const NewArchiveOptions& opt
     create.dwAttrFlags = options.withAttributes ? MPQ_ATTRIBUTE_CRC32 | MPQ_ATTRIBUTE_FILETIME : 0;
     create.dwSectorSize = 0x1000;
     create.dwMaxFileCount = maxFiles;
+    std::error_code ignored;
     if (options.header.empty())
-        std::remove(path.c_str());
+        std::filesystem::remove(PathFromUtf8(path), ignored);
     else
         writeHeaderFile(path, options.header);
     HANDLE mpq = nullptr;
-    if (!SFileCreateArchive2(path.c_str(), &create, &mpq))
+    if (!SFileCreateArchive2(PathFromUtf8(path).c_str(), &create, &mpq))
         throw ArchiveError("cannot create archive " + path);
     return LibraryArchive(mpq);
 }
@@ -105,7 +107,7 @@ void CreateArchive(const std::string& path, const std::vector<MemberSpec>& membe
 
 WeakSignature VerifyWeakSignature(const std::string& path) {
     HANDLE mpq = nullptr;
-    if (!::SFileOpenArchive(path.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
+    if (!::SFileOpenArchive(PathFromUtf8(path).c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq))
         throw ArchiveError("cannot open archive " + path);
     const LibraryArchive archive(mpq);
     switch (SFileVerifyArchive(archive.get())) {

@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include "archive/Kestmarlapi.h"
+#include "platform/Utf8Path.h"
 #include "processing/InlinedText.h"
 #include "processing/ProcessingError.h"
 
@@ -37,11 +38,20 @@ ScratchDir::ScratchDir() {
     }
 }
 
+std::string ScratchDir::File(const std::string& name) const {
+    return Utf8FromPath(path / PathFromUtf8(name));
+}
+
 ScratchDir::~ScratchDir() {
+    namespace fs = std::filesystem;
     std::error_code ignored;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path, ignored);
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+    // Windows refuses to delete a file marked read-only.
+    for (fs::recursive_directory_iterator entry(path, ignored), end; entry != end;
+         entry.increment(ignored))
+        if (!entry->is_symlink(ignored))
+            fs::permissions(entry->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    fs::remove_all(path, ignored);
 }
 
 std::string MakeMap(const ScratchDir& dir, const std::string& name, const Members& members,
@@ -78,7 +88,7 @@ bool StoreMember(Kestmarlapi::Archive& archive, const std::string& name, std::st
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     std::ostringstream bytes;
@@ -87,7 +97,7 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);

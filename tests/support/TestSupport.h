@@ -42,7 +42,8 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    std::string File(const std::string& name) const { return (path / name).string(); }
+    // The path of name (UTF-8) in the folder, as UTF-8.
+    std::string File(const std::string& name) const;
     const std::filesystem::path& Path() const { return path; }
 
 private:

@@ -1,14 +1,19 @@
 #include "tests/support/WriterFixtures.h"
 
+#include "platform/Utf8Path.h"
+
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+
+#ifndef _WIN32
+#include <csignal>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#endif
 
 namespace parlune::test {
 
@@ -103,7 +108,7 @@ void ExpectWrittenMap(const std::string& targetPath, const SnapshotProcessor& ru
 std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
+        names.insert(Utf8FromPath(entry.path().filename()));
     return names;
 }
 
@@ -118,6 +123,22 @@ std::string NoiseBytes(std::size_t size, std::uint32_t seed) {
 std::string MapHeaderOf(const std::string& path) {
     return ReadFileBytes(path).substr(0, kMapHeaderSize);
 }
+
+#ifdef _WIN32
+
+// Windows has no fork: the work runs in this process, and nothing can kill it half-way.
+ChildOutcome RunInChild(const std::function<std::string()>& work,
+                        std::optional<std::chrono::microseconds> killAfter) {
+    if (killAfter)
+        throw std::runtime_error("no child process to kill on Windows");
+    return {false, work()};
+}
+
+bool DropRights() {
+    return true; // the read-only attribute binds every user
+}
+
+#else
 
 ChildOutcome RunInChild(const std::function<std::string()>& work,
                         std::optional<std::chrono::microseconds> killAfter) {
@@ -160,5 +181,7 @@ bool DropRights() {
         return true;
     return ::setgid(kUnprivilegedUser) == 0 && ::setuid(kUnprivilegedUser) == 0;
 }
+
+#endif
 
 } // namespace parlune::test

@@ -59,12 +59,13 @@ struct ChildOutcome {
 // Runs work in a child process (to change its rights, limits or working folder, or to kill
 // it) and collects the text it returns. With killAfter, the child is killed with SIGKILL
 // after that long unless it has ended before. Raises std::runtime_error when the child
-// failed otherwise.
+// failed otherwise. On Windows the work runs in this process, and killAfter is refused.
 ChildOutcome RunInChild(const std::function<std::string()>& work,
                         std::optional<std::chrono::microseconds> killAfter = std::nullopt);
 
 // The user that runs the work of RunInChild from here on when the tests run as the
 // superuser, who could otherwise write anywhere. False when the rights cannot be dropped.
+// Nothing to drop on Windows.
 inline constexpr unsigned kUnprivilegedUser = 65534;
 bool DropRights();
 

@@ -1,0 +1,31 @@
+#pragma once
+
+// The file system calls that Linux and Windows make differently, for the map writer. Every
+// path here is in the system's own form (see Utf8Path.h). FileSystemPosix.cpp and
+// FileSystemWindows.cpp implement them; everything else is the same code on both.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace parlune::files {
+
+// Whether the file may be written; a file that does not exist may be.
+bool MayWrite(const std::filesystem::path& path);
+
+// Makes a new folder in folder named prefix (UTF-8) followed by six random characters, which
+// only this user may enter where the system has such rights. Empty when it cannot be made.
+std::filesystem::path MakePrivateFolder(const std::filesystem::path& folder,
+                                        const std::string& prefix);
+
+// What a new target takes from its source: the permission bits on Linux, the attributes on
+// Windows. Nothing when the file cannot be looked at.
+std::optional<unsigned> FileModeOf(const std::filesystem::path& path);
+
+// Gives copy the owner and mode of target, or sourceMode when there is no target yet, flushes
+// it to the disk and puts it in target's place in one step. False on failure; target is then
+// as it was.
+bool MoveOver(const std::filesystem::path& copy, const std::filesystem::path& target,
+              unsigned sourceMode);
+
+} // namespace parlune::files

@@ -82,7 +82,7 @@ std::vector<std::size_t> originsOf(const parlune::MapFileSlot& slot,
     };
     for (const parlune::Replacement& replacement : slot.Replacements) {
         keep(replacement.Offset);
-        origins.insert(origins.end(), strings.TextLength(replacement.Entry, slot.ScriptTexts),
+        origins.insert(origins.end(), strings.TextLength(replacement.Entry, slot.Form),
                        std::string::npos);
         at += parlune::ReplacedLength(slot.Data, replacement);
     }

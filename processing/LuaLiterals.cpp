@@ -5,7 +5,12 @@
 
 #include "processing/Inliner.h"
 
+#include <algorithm>
 #include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace parlune {
 
@@ -20,8 +25,6 @@ constexpr ByteSet byteSet(std::string_view bytes) {
     return set;
 }
 
-// Between tokens only these bytes can start a string, a comment or a long string.
-constexpr ByteSet kCodeStops = byteSet("\"'-[");
 // Inside a short string only these bytes end it, start an escape or break it off.
 constexpr ByteSet kStringStops = byteSet("\"'\\\r\n");
 // The white space that "\z" skips.
@@ -41,7 +44,7 @@ public:
     // Moves to the next short string literal. False at the end of the script, or where a
     // string or comment is left open; Unterminated then tells where it starts.
     bool NextLiteral() {
-        while ((at = skipTo(kCodeStops, at)) < script.size()) {
+        while ((at = nextCodeStop(at)) < script.size()) {
             const char byte = script[at];
             if (byte == '"' || byte == '\'')
                 return readShortString();
@@ -68,6 +71,42 @@ public:
     std::optional<std::size_t> Unterminated() const { return unterminated; }
 
 private:
+    // Between tokens only a quote, "--" or "[" before "[" or "=" can start a string, a
+    // comment or a long string.
+    bool isCodeStop(std::size_t i) const {
+        const char byte = script[i];
+        const char next = i + 1 < script.size() ? script[i + 1] : '\0';
+        return byte == '"' || byte == '\'' || (byte == '-' && next == '-') ||
+               (byte == '[' && (next == '[' || next == '='));
+    }
+
+    // The first start of a string, comment or long string from on. Code is the bulk of a
+    // script and holds few of them, so sixteen bytes are looked at at a time where the
+    // processor can.
+    std::size_t nextCodeStop(std::size_t from) const {
+#if defined(__SSE2__)
+        const auto bytes = [&](std::size_t i) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(script.data() + i));
+        };
+        const auto equal = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+        for (; from + 17 <= script.size(); from += 16) {
+            const __m128i here = bytes(from);
+            const __m128i next = bytes(from + 1);
+            const __m128i quotes = _mm_or_si128(equal(here, '"'), equal(here, '\''));
+            const __m128i dashes = _mm_and_si128(equal(here, '-'), equal(next, '-'));
+            const __m128i brackets =
+                _mm_and_si128(equal(here, '['), _mm_or_si128(equal(next, '['), equal(next, '=')));
+            const int mask =
+                _mm_movemask_epi8(_mm_or_si128(quotes, _mm_or_si128(dashes, brackets)));
+            if (mask != 0)
+                return from + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        }
+#endif
+        while (from < script.size() && !isCodeStop(from))
+            ++from;
+        return from;
+    }
+
     std::size_t skipTo(const ByteSet& stops, std::size_t from) const {
         while (from < script.size() && !isIn(stops, script[from]))
             ++from;

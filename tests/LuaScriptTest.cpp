@@ -36,7 +36,14 @@ const std::vector<LiteralCase> kLiterals = {
     {"every byte value in single quotes", "'%s'", {allBytes()}, true},
     {"quotes and backslashes", "'%s'", {"Say \"hi\", it's C:\\maps\\"}, true},
     {"line ends and a lone CR", "\"%s\"", {"a\rb\nc\r", "\r\n"}, true},
-    {"digits after control bytes", "\"%s\"", {"\x01"s "2\x1F" "99\x7F" "0\0" "7"s}, true},
+    {"digits after control bytes",
+     "\"%s\"",
+     {"\x01"s
+      "2\x1F"
+      "99\x7F"
+      "0\0"
+      "7"s},
+     true},
     {"UTF-8", "\"%s\"", {"Grüße, 你好, Привет, こんにちは, مرحبا"}, true},
     {"several lines", "'<%s>'", {"first \"line\"", "second 'line'", ""}, true},
     {"an empty string", "\"[%s]\"", {}, true},
@@ -106,8 +113,8 @@ TEST(LuaScript, LiteralsTakeTheTextsAndEverythingElseStays) {
         run.Entries.push_back({static_cast<std::int32_t>(100 + i), kLiterals[i].lines});
     for (std::int32_t id = 900; id <= 904; ++id)
         run.Entries.push_back({id, {"outside"}});
-    MapFileSlot& slot = run.MapFiles[std::ranges::find(kMapFileNames, kLuaScriptName) -
-                                     kMapFileNames.begin()];
+    MapFileSlot& slot =
+        run.MapFiles[std::ranges::find(kMapFileNames, kLuaScriptName) - kMapFileNames.begin()];
     slot = {script, true, {}};
     run.InlineStrings();
     const std::string written = InlinedData(slot, run.InlinedStrings);
@@ -182,40 +189,50 @@ TEST_P(LuaRun, WritesTheWholeTranscript) {
         const std::string newTable = c.kept.empty() ? "" : MakeTable(c.kept);
         EXPECT_EQ(run.Transcript(),
                   "Extracting files from map...\n"
-                  "     Extracted war3map.wts (" + std::to_string(table.size()) + " bytes)\n"
-                  "     war3map.j not found inside map\n"
-                  "     war3map.w3a not found inside map\n"
-                  "     war3map.w3h not found inside map\n"
-                  "     war3map.w3i not found inside map\n"
-                  "     war3map.w3q not found inside map\n"
-                  "     war3map.w3t not found inside map\n"
-                  "     war3map.w3u not found inside map\n"
-                  "     war3mapSkin.txt not found inside map\n"
-                  "     Extracted war3map.lua (" + std::to_string(c.script.size()) + " bytes)\n"
-                  "Loading war3map.wts...\n"
-                  "     21 lines loaded\n"
-                  "Parsing war3map.wts...\n" + details +
-                  "     4 strings found\n"
-                  "Inlining trigger strings...\n" + inlining +
-                  "Removing inlined strings from war3map.wts...\n" +
-                  (verbose ? "          Removed string 3\n" : "") +
-                  (verbose && c.kept.size() == 1 ? "          Removed string 1\n"
-                                                   "          Removed string 0\n"
-                                                 : "") +
-                  "     Removed " + std::to_string(4 - c.kept.size()) + " strings (" +
-                  std::to_string(c.kept.size()) + " strings retained)\n"
-                  "Writing new war3map.wts...\n" +
-                  (verbose ? c.kept.size() == 1 ? "          Added string 3\n"
-                                                : "          Added string 1\n"
-                                                  "          Added string 2\n"
-                                                  "          Added string 3\n"
-                           : "") +
-                  "     Done\n"
-                  "Writing new map file...\n"
-                  "     Added war3map.wts (" + std::to_string(newTable.size()) + " bytes)\n"
-                  "     Added war3map.lua (" + std::to_string(c.written.size()) + " bytes)\n"
-                  "     Removed attributes file\n"
-                  "Everything done.\n");
+                  "     Extracted war3map.wts (" +
+                      std::to_string(table.size()) +
+                      " bytes)\n"
+                      "     war3map.j not found inside map\n"
+                      "     war3map.w3a not found inside map\n"
+                      "     war3map.w3h not found inside map\n"
+                      "     war3map.w3i not found inside map\n"
+                      "     war3map.w3q not found inside map\n"
+                      "     war3map.w3t not found inside map\n"
+                      "     war3map.w3u not found inside map\n"
+                      "     war3mapSkin.txt not found inside map\n"
+                      "     Extracted war3map.lua (" +
+                      std::to_string(c.script.size()) +
+                      " bytes)\n"
+                      "Loading war3map.wts...\n"
+                      "     21 lines loaded\n"
+                      "Parsing war3map.wts...\n" +
+                      details +
+                      "     4 strings found\n"
+                      "Inlining trigger strings...\n" +
+                      inlining + "Removing inlined strings from war3map.wts...\n" +
+                      (verbose ? "          Removed string 3\n" : "") +
+                      (verbose && c.kept.size() == 1 ? "          Removed string 1\n"
+                                                       "          Removed string 0\n"
+                                                     : "") +
+                      "     Removed " + std::to_string(4 - c.kept.size()) + " strings (" +
+                      std::to_string(c.kept.size()) +
+                      " strings retained)\n"
+                      "Writing new war3map.wts...\n" +
+                      (verbose ? c.kept.size() == 1 ? "          Added string 3\n"
+                                                    : "          Added string 1\n"
+                                                      "          Added string 2\n"
+                                                      "          Added string 3\n"
+                               : "") +
+                      "     Done\n"
+                      "Writing new map file...\n"
+                      "     Added war3map.wts (" +
+                      std::to_string(newTable.size()) +
+                      " bytes)\n"
+                      "     Added war3map.lua (" +
+                      std::to_string(c.written.size()) +
+                      " bytes)\n"
+                      "     Removed attributes file\n"
+                      "Everything done.\n");
         EXPECT_EQ(ReadMember(run.TargetPath, "war3map.lua"), c.written);
         EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), newTable);
     }

@@ -700,5 +700,32 @@ TEST(InlineStringsRun, InlinesIntoEveryObjectDataMemberAndTheLuaScript) {
             EXPECT_EQ(ReadMember(run.TargetPath, member.name), member.data) << member.name;
 }
 
+// A map shaped like those the current editor saves: 3,000 strings named by the skin object
+// data, 50 by the eight members. Every string whose reference was replaced leaves the table;
+// only those too long to be inlined (every hundredth) stay.
+TEST(InlineStringsRun, ModernMapKeepsOnlyTheStringsLeftInPlace) {
+    std::vector<std::pair<int, std::string>> strings;
+    std::vector<std::pair<int, std::string>> tooLong;
+    std::string skinUnits, units;
+    for (int id = 1; id <= 3050; ++id) {
+        strings.emplace_back(id, "Name " + std::to_string(id));
+        if (id % 100 == 0)
+            tooLong.emplace_back(id, strings.back().second = std::string(1100, 'x'));
+        (id <= 3000 ? skinUnits : units) += "unamTRIGSTR_" + std::to_string(id) + '\0';
+    }
+    ScratchDir dir;
+    RecordingProcessor run;
+    run.SourcePath = MakeMap(dir, "modern.w3x",
+                             {{"war3map.wts", MakeTable(strings)},
+                              {"war3map.w3u", units},
+                              {"war3mapSkin.w3u", skinUnits}});
+    run.TargetPath = run.SourcePath;
+    run.noCompact = true;
+    ASSERT_EQ(run.RunCatching(), "");
+    EXPECT_NE(run.Transcript().find("     Removed 3020 strings (30 strings retained)\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), MakeTable(tooLong));
+}
+
 } // namespace
 } // namespace parlune::test

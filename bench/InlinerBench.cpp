@@ -1,5 +1,7 @@
 // The inliner on a large map: a 50 MiB script with 200,000 references, object data with
-// 50,000 more and a table of 50,000 strings (the argument divides all of these). Targets:
+// 50,000 more and a table of 50,000 strings (the argument divides all of these; a negative
+// one makes the script a Lua script, every tenth reference followed by two in a comment and
+// a long string). Targets:
 // within 3 times the time of a plain search for "TRIGSTR_" over the same bytes; at least 100
 // times faster than the literal inliner on the largest input that one is run on; peak memory
 // at most twice the size of the members and the table.
@@ -20,6 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <malloc.h>
@@ -37,8 +40,7 @@ constexpr int kScriptMarkers = 200'000;
 constexpr int kObjectMarkers = 50'000;
 constexpr int kStrings = 50'000;
 
-// The rewritten object-data members and the two that are only scanned, with their share of
-// the object-data references.
+// The object-data members, with their share of the object-data references.
 const std::vector<std::pair<std::string_view, int>> kObjectMembers = {
     {"war3map.w3a", 8}, {"war3map.w3h", 8}, {"war3map.w3q", 8}, {"war3map.w3t", 8},
     {"war3map.w3u", 8}, {"war3map.w3b", 5}, {"war3map.w3d", 5}};
@@ -62,16 +64,25 @@ public:
         return text;
     }
 
-    std::string script() {
+    // The JASS script, or the Lua script with its comments and long strings now and then.
+    std::string script(parlune::TextForm form = parlune::TextForm::Jass) {
+        const bool lua = form == parlune::TextForm::Lua;
         std::string text;
         text.reserve(scriptBytes + 512);
         const std::size_t perMarker = scriptBytes / static_cast<std::size_t>(scriptMarkers);
         for (int marker = 0; marker < scriptMarkers; ++marker) {
-            text += "    call DisplayTextToForce(GetPlayersAll(), \"" + reference() + "\")\r\n";
+            if (lua && marker % 10 == 0)
+                text += marker % 20 == 0 ? "    -- [[ see \"" + reference() + "\" ]]\r\n"
+                                         : "    local s = [==[" + reference() + "]==]\r\n";
+            else
+                text += std::string(lua ? "    DisplayTextToForce(GetPlayersAll(), '"
+                                        : "    call DisplayTextToForce(GetPlayersAll(), \"") +
+                        reference() + (lua ? "')\r\n" : "\")\r\n");
             const std::size_t end = perMarker * static_cast<std::size_t>(marker + 1);
             for (int n = marker; text.size() < end; ++n)
-                text += "    set udg_Count[" + std::to_string(n % 97) + "] = udg_Count[" +
-                        std::to_string(n % 89) + "] + 1\r\n";
+                text += std::string(lua ? "    " : "    set ") + "udg_Count[" +
+                        std::to_string(n % 97) + "] = udg_Count[" + std::to_string(n % 89) +
+                        "] + 1\r\n";
         }
         return text;
     }
@@ -152,7 +163,7 @@ parlune::MapFileSlot& slotNamed(RunState& state, std::string_view name) {
     throw std::invalid_argument("no member slot");
 }
 
-Workload makeWorkload(int divisor) {
+Workload makeWorkload(int divisor, parlune::TextForm scriptForm = parlune::TextForm::Jass) {
     Generator generator(divisor);
     QuietProcessor parser;
     parser.StringTableData = generator.table();
@@ -162,7 +173,9 @@ Workload makeWorkload(int divisor) {
     workload.tableBytes = parser.StringTableData.size();
     workload.state.StringTableData = std::move(parser.StringTableData);
     workload.state.Entries = std::move(parser.Entries);
-    workload.state.MapFiles[0] = {generator.script(), true, {}};
+    const bool lua = scriptForm == parlune::TextForm::Lua;
+    slotNamed(workload.state, lua ? parlune::kLuaScriptName : parlune::kScriptName) = {
+        generator.script(scriptForm), true, {}};
     for (const auto& [name, share] : kObjectMembers)
         slotNamed(workload.state,
                   name) = {generator.objectData(generator.objectMarkerShare(share)), true, {}};
@@ -173,11 +186,16 @@ Workload makeWorkload(int divisor) {
     return workload;
 }
 
+// Divisors below zero give the map with the Lua script in place of the JASS one.
 const Workload& cachedWorkload(int divisor) {
     static std::map<int, Workload> workloads;
     auto found = workloads.find(divisor);
     if (found == workloads.end())
-        found = workloads.emplace(divisor, makeWorkload(divisor)).first;
+        found = workloads
+                    .emplace(divisor,
+                             makeWorkload(std::abs(divisor), divisor < 0 ? parlune::TextForm::Lua
+                                                                         : parlune::TextForm::Jass))
+                    .first;
     return found->second;
 }
 
@@ -338,8 +356,9 @@ void InlinerPeakMemory(benchmark::State& state) {
     }
 }
 
-BENCHMARK(InlinerPlainSearch)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(InlinerPlainSearch)->Arg(1)->Arg(-1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(InlinerLinear)
+    ->Arg(-1)
     ->Arg(64)
     ->Arg(32)
     ->Arg(16)

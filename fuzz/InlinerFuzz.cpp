@@ -4,8 +4,13 @@
 // place with the same digits or names a kept string; and every string kept in the table is
 // named by a marker.
 //
-// Input: the first byte chooses the options, the rest is the string table followed by the
-// rewritten and the scanned members, each part after a "|~|".
+// In Lua mode the second part is the Lua script alone. The scanner of its literals never
+// reads outside it, and when Lua 5.3 compiles the script as it went in, it compiles the script
+// as it comes out too, and every text put into a literal reads back as its string's text.
+//
+// Input: the first byte chooses the options (bit 0: detail lines; bit 1: Lua mode), the rest
+// is the string table followed by the rewritten and the scanned members, each part after a
+// "|~|".
 
 #include "fuzz/FuzzSupport.h"
 #include "processing/InlinedText.h"
@@ -14,7 +19,11 @@
 #include "tests/support/LiteralInliner.h"
 #include "tests/support/TestSupport.h"
 
+#include <lua.hpp>
+
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -82,7 +91,7 @@ std::vector<std::size_t> originsOf(const parlune::MapFileSlot& slot,
     };
     for (const parlune::Replacement& replacement : slot.Replacements) {
         keep(replacement.Offset);
-        origins.insert(origins.end(), strings.TextLength(replacement.Entry, slot.ScriptTexts),
+        origins.insert(origins.end(), strings.TextLength(replacement.Entry, slot.Form),
                        std::string::npos);
         at += parlune::ReplacedLength(slot.Data, replacement);
     }
@@ -139,6 +148,51 @@ void checkInvariants(const parlune::RunState& input, const parlune::RunState& ou
     }
 }
 
+using LuaState = std::unique_ptr<lua_State, decltype(&lua_close)>;
+
+bool compiles(lua_State* lua, std::string_view chunk) {
+    const bool loaded = luaL_loadbuffer(lua, chunk.data(), chunk.size(), "chunk") == LUA_OK;
+    lua_settop(lua, 0);
+    return loaded;
+}
+
+// The value of a short literal with the given bytes between its quotes.
+std::string literalValue(lua_State* lua, std::string_view inside) {
+    const std::string chunk = "return \"" + std::string(inside) + "\"";
+    if (luaL_loadbuffer(lua, chunk.data(), chunk.size(), "literal") != LUA_OK ||
+        lua_pcall(lua, 0, 1, 0) != LUA_OK)
+        std::abort();
+    std::size_t length = 0;
+    const char* value = lua_tolstring(lua, -1, &length);
+    std::string result(value, length);
+    lua_settop(lua, 0);
+    return result;
+}
+
+constexpr std::size_t kLuaSlot =
+    static_cast<std::size_t>(std::ranges::find(parlune::kMapFileNames, parlune::kLuaScriptName) -
+                             parlune::kMapFileNames.begin());
+
+void checkLua(const parlune::RunState& input, const parlune::RunState& output) {
+    const std::size_t slot = kLuaSlot;
+    const LuaState lua(luaL_newstate(), &lua_close);
+    if (!compiles(lua.get(), input.MapFiles[slot].Data))
+        return;
+    const parlune::MapFileSlot& script = output.MapFiles[slot];
+    if (!compiles(lua.get(), parlune::test::InlinedData(script, output.InlinedStrings)))
+        std::abort();
+    std::string scratch;
+    for (const parlune::Replacement& replacement : script.Replacements) {
+        if (replacement.Entry == parlune::kMissingString)
+            continue;
+        const parlune::LineList& lines = output.InlinedStrings.Entries[replacement.Entry].Lines;
+        const std::string plain(parlune::InlinedText(lines, parlune::TextForm::Plain, scratch));
+        if (literalValue(lua.get(), parlune::InlinedText(lines, parlune::TextForm::Lua, scratch)) !=
+            plain)
+            std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -156,8 +210,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const parlune::ProcessingError&) {
         return 0;
     }
-    fillSlots(real.MapFiles, parts, 1);
-    fillSlots(real.ScannedFiles, parts, 1 + parlune::kMapFileCount);
+    const bool luaMode = (data[0] & 2) != 0;
+    if (luaMode && parts.size() > 1)
+        real.MapFiles[kLuaSlot] = {std::string(parts[1]), true, {}};
+    if (!luaMode) {
+        fillSlots(real.MapFiles, parts, 1);
+        fillSlots(real.ScannedFiles, parts, 1 + parlune::kMapFileCount);
+    }
     const parlune::RunState before = real;
 
     bool failed = false;
@@ -169,5 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkAgainstLiteral(before, real, failed);
     if (!failed)
         checkInvariants(before, real);
+    if (luaMode && !failed)
+        checkLua(before, real);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "processing/InlinedText.h"
 
+#include <array>
 #include <cstring>
 
 namespace parlune {
@@ -71,6 +72,71 @@ void appendEscaped(std::string& out, std::string_view line) {
     out.append(line.substr(start));
 }
 
+// How many bytes each byte takes in a Lua literal.
+constexpr std::array<std::uint8_t, 256> kLuaByteLengths = [] {
+    std::array<std::uint8_t, 256> lengths{};
+    for (std::size_t byte = 0; byte < lengths.size(); ++byte)
+        lengths[byte] = byte < 0x20 || byte == 0x7F ? 4 : 1;
+    for (const unsigned char byte : {'\\', '"', '\'', '\r', '\n'})
+        lengths[byte] = 2;
+    return lengths;
+}();
+
+constexpr std::string_view kLuaLineEnd = "\\r\\n";
+
+std::size_t luaLineLength(std::string_view line) {
+    std::size_t length = 0;
+    for (const char byte : line)
+        length += kLuaByteLengths[static_cast<unsigned char>(byte)];
+    return length;
+}
+
+void appendLuaEscaped(std::string& out, std::string_view line) {
+    for (const char byte : line) {
+        const auto code = static_cast<unsigned char>(byte);
+        switch (kLuaByteLengths[code]) {
+        case 1:
+            out += byte;
+            break;
+        case 2:
+            out += '\\';
+            out += byte == '\r' ? 'r' : byte == '\n' ? 'n' : byte;
+            break;
+        default:
+            out += '\\';
+            out += static_cast<char>('0' + code / 100);
+            out += static_cast<char>('0' + code / 10 % 10);
+            out += static_cast<char>('0' + code % 10);
+        }
+    }
+}
+
+std::string_view lineEndOf(TextForm form) {
+    switch (form) {
+    case TextForm::Plain:
+        return kLineEnd;
+    case TextForm::Jass:
+        return kScriptLineEnd;
+    case TextForm::Lua:
+        return kLuaLineEnd;
+    }
+    return kLineEnd;
+}
+
+void appendLine(std::string& out, std::string_view line, TextForm form) {
+    switch (form) {
+    case TextForm::Plain:
+        out += line;
+        break;
+    case TextForm::Jass:
+        appendEscaped(out, line);
+        break;
+    case TextForm::Lua:
+        appendLuaEscaped(out, line);
+        break;
+    }
+}
+
 } // namespace
 
 std::size_t PlainTextLength(const LineList& lines) {
@@ -87,17 +153,33 @@ std::size_t ScriptTextLength(const LineList& lines) {
     return length;
 }
 
-std::string_view InlinedText(const LineList& lines, bool script, std::string& scratch) {
-    if (lines.size() == 1 && (!script || escapingGrowth(lines[0]) == 0))
+std::size_t LuaTextLength(const LineList& lines) {
+    std::size_t length = lines.empty() ? 0 : kLuaLineEnd.size() * (lines.size() - 1);
+    for (const std::string& line : lines)
+        length += luaLineLength(line);
+    return length;
+}
+
+std::size_t TextLength(const LineList& lines, TextForm form) {
+    switch (form) {
+    case TextForm::Plain:
+        return PlainTextLength(lines);
+    case TextForm::Jass:
+        return ScriptTextLength(lines);
+    case TextForm::Lua:
+        return LuaTextLength(lines);
+    }
+    return PlainTextLength(lines);
+}
+
+std::string_view InlinedText(const LineList& lines, TextForm form, std::string& scratch) {
+    if (lines.size() == 1 && TextLength(lines, form) == lines[0].size())
         return lines[0];
     scratch.clear();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0)
-            scratch += script ? kScriptLineEnd : kLineEnd;
-        if (script)
-            appendEscaped(scratch, lines[i]);
-        else
-            scratch += lines[i];
+            scratch += lineEndOf(form);
+        appendLine(scratch, lines[i], form);
     }
     return scratch;
 }

@@ -17,14 +17,23 @@ namespace parlune {
 // The length of a string's plain text: its lines joined by CR LF.
 std::size_t PlainTextLength(const LineList& lines);
 
-// The length of the script's text of a string: the plain text escaped to stand inside a
+// The length of the JASS script's text of a string: the plain text escaped to stand inside a
 // string literal (backslashes doubled, double quotes preceded by a backslash, every CR LF
 // written as the four characters \r\n).
 std::size_t ScriptTextLength(const LineList& lines);
 
-// The plain or the script's text of a string. A single line that needs no escaping is
-// handed out as it stands; any other text is made in scratch.
-std::string_view InlinedText(const LineList& lines, bool script, std::string& scratch);
+// The length of the Lua script's text of a string: the plain text escaped to stand inside a
+// short literal of either quote (backslash, both quotes, CR and LF escaped by a backslash and
+// a character, every other byte below 0x20 and 0x7F as a backslash and exactly three decimal
+// digits, so that a digit after it never joins it; bytes from 0x80 up as they are).
+std::size_t LuaTextLength(const LineList& lines);
+
+// The length of a string's text in form.
+std::size_t TextLength(const LineList& lines, TextForm form);
+
+// The text of a string in form. A single line that needs no escaping is handed out as it
+// stands; any other text is made in scratch.
+std::string_view InlinedText(const LineList& lines, TextForm form, std::string& scratch);
 
 // The bytes a replacement takes out of the member: its marker and all the digits after it.
 inline std::size_t ReplacedLength(std::string_view data, const Replacement& replacement) {
@@ -36,7 +45,7 @@ inline std::uint64_t InlinedSize(const MapFileSlot& slot, const InlinedStringTab
     std::uint64_t size = slot.Data.size();
     for (const Replacement& replacement : slot.Replacements)
         size = size - ReplacedLength(slot.Data, replacement) +
-               strings.TextLength(replacement.Entry, slot.ScriptTexts);
+               strings.TextLength(replacement.Entry, slot.Form);
     return size;
 }
 
@@ -51,8 +60,8 @@ bool ForEachPiece(const MapFileSlot& slot, const InlinedStringTable& strings, Ta
     for (const Replacement& replacement : slot.Replacements) {
         if (!take(data.substr(at, replacement.Offset - at)))
             return false;
-        if (strings.TextLength(replacement.Entry, slot.ScriptTexts) > 0 &&
-            !take(InlinedText(strings.Entries[replacement.Entry].Lines, slot.ScriptTexts, scratch)))
+        if (strings.TextLength(replacement.Entry, slot.Form) > 0 &&
+            !take(InlinedText(strings.Entries[replacement.Entry].Lines, slot.Form, scratch)))
             return false;
         at = replacement.Offset + ReplacedLength(data, replacement);
     }

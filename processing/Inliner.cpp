@@ -29,9 +29,16 @@ std::uint16_t capped(std::size_t length) {
 }
 
 struct MemberRules {
-    bool script;
+    TextForm form;
     bool skin;
 };
+
+MemberRules rulesFor(std::string_view name) {
+    const TextForm form = name == kScriptName      ? TextForm::Jass
+                          : name == kLuaScriptName ? TextForm::Lua
+                                                   : TextForm::Plain;
+    return {form, name == kSkinName};
+}
 
 // Bytes on either side of a text that can join it into a marker: one fewer than a marker's.
 constexpr std::size_t kJoiningBytes = kReferenceMarker.size() - 1;
@@ -43,6 +50,7 @@ enum Surroundings : std::uint8_t {
     kCloseToLast = 1,      // the last reference's digits end fewer than kJoiningBytes before it
     kAfterMarkerStart = 2, // the bytes before it may end in the start of a marker
     kBeforeMarkerRest = 4, // the byte after its digits may go on with a marker's start
+    kMustStay = 8,         // no text may stand where it is (Lua: outside a short literal)
 };
 
 // Every proper prefix of the marker ends in one of these bytes, and every rest of it begins
@@ -76,18 +84,25 @@ void reserveForReferences(std::vector<Item>& found, std::size_t memberSize) {
 
 // Records a replacement, with the number it names, and its surroundings for every reference
 // in the member up to the first marker whose digits name no number. Returns those digits, or
-// nothing when there is no such marker.
+// nothing when there is no such marker. With unreadable, every reference is recorded and the
+// offsets of the markers without a number go there instead.
 std::optional<std::string_view> findReferences(std::string_view data,
                                                std::vector<Replacement>& found,
-                                               std::vector<std::uint8_t>& surroundings) {
+                                               std::vector<std::uint8_t>& surroundings,
+                                               std::vector<std::uint32_t>* unreadable) {
     reserveForReferences(found, data.size());
     reserveForReferences(surroundings, data.size());
     std::size_t lastEnd = 0;
     for (std::size_t at = data.find(kReferenceMarker); at != std::string_view::npos;) {
         const std::string_view digits = DigitsAfterMarker(data, at);
         const std::optional<std::int32_t> number = ReferenceNumber(digits);
-        if (!number)
+        if (!number && !unreadable)
             return digits;
+        if (!number) {
+            unreadable->push_back(static_cast<std::uint32_t>(at));
+            at = data.find(kReferenceMarker, at + kReferenceMarker.size() + digits.size());
+            continue;
+        }
         found.push_back({static_cast<std::uint32_t>(at), *number, kMissingString});
         const std::size_t end = at + kReferenceMarker.size() + digits.size();
         surroundings.push_back(surroundingsOf(data, lastEnd, at, end));
@@ -100,7 +115,7 @@ std::optional<std::string_view> findReferences(std::string_view data,
 // Finds the entry of the number each found reference names, and asks for the texts they need. The
 // look-ups run in a loop of their own, after the search, where they do not wait for each other; the
 // index is read a few references ahead, so that its memory is at hand when the look-up comes.
-void lookUpStrings(std::vector<Replacement>& found, bool script, StringIndex& index) {
+void lookUpStrings(std::vector<Replacement>& found, TextForm form, StringIndex& index) {
     constexpr std::size_t kReadAhead = 16;
     for (std::size_t i = 0; i < found.size(); ++i) {
         if (i + kReadAhead < found.size())
@@ -108,14 +123,14 @@ void lookUpStrings(std::vector<Replacement>& found, bool script, StringIndex& in
         Replacement& reference = found[i];
         reference.Entry = index.Find(reference.Number);
         if (reference.Entry != StringIndex::kNotFound)
-            index.Request(reference.Entry, script);
+            index.Request(reference.Entry, form);
     }
 }
 
 // Whether a reference to the string at place stays: too long a text crashes the game, and the
 // skin file takes one line per value.
 bool staysInPlace(std::uint32_t place, MemberRules rules, const StringIndex& index) {
-    return index.TextLength(place, rules.script) >= kInlineLimit ||
+    return index.TextLength(place, rules.form) >= kInlineLimit ||
            (rules.skin && index.Entry(place).Lines.size() >= 2);
 }
 
@@ -126,8 +141,8 @@ bool staysInPlace(std::uint32_t place, MemberRules rules, const StringIndex& ind
 // in the digits of a marker left in place.
 class MarkerGuard {
 public:
-    MarkerGuard(std::string_view data, const StringIndex& index, bool script)
-        : data(data), index(index), script(script) {}
+    MarkerGuard(std::string_view data, const StringIndex& index, TextForm form)
+        : data(data), index(index), form(form) {}
 
     // Decides the reference of replacement, with its surroundings, whose string must stay in
     // place when mustStay, and follows the new bytes past it. True when the string's text takes
@@ -152,7 +167,7 @@ private:
     }
 
     std::size_t textLength(std::uint32_t place) const {
-        return place == StringIndex::kNotFound ? 0 : index.TextLength(place, script);
+        return place == StringIndex::kNotFound ? 0 : index.TextLength(place, form);
     }
 
     // Takes the member's own bytes from the last reference's digits up to offset. The first of
@@ -190,7 +205,7 @@ private:
         }
         // Rare: the new bytes so far end in a marker's start, so the text itself is looked at.
         const std::string_view text =
-            empty ? std::string_view() : InlinedText(index.Entry(place).Lines, script, scratch);
+            empty ? std::string_view() : InlinedText(index.Entry(place).Lines, form, scratch);
         startAtEnd = MarkerStartAtEnd(std::string(kReferenceMarker.substr(0, markerStart)) +
                                       std::string(text));
         return !makesMarker(markerStart, text, after());
@@ -206,7 +221,7 @@ private:
 
     std::string_view data;
     const StringIndex& index;
-    bool script;
+    TextForm form;
     std::size_t last = std::string_view::npos; // the offset of the last reference decided
     std::size_t markerStart = 0;
     bool inDigits = false;
@@ -242,13 +257,14 @@ std::size_t decideReferences(MapFileSlot& slot, const std::vector<std::uint8_t>&
                              MemberRules rules, StringIndex& index, RetainedIds& retained,
                              Inserted&& inserted) {
     std::vector<Replacement>& replacements = slot.Replacements;
-    MarkerGuard guard(slot.Data, index, rules.script);
+    MarkerGuard guard(slot.Data, index, rules.form);
     std::size_t made = 0;
     for (std::size_t i = 0; i < replacements.size(); ++i) {
         const Replacement replacement = replacements[i];
         const bool missing = replacement.Entry == StringIndex::kNotFound;
-        if (!guard.Replaces(replacement, surroundings[i],
-                            !missing && staysInPlace(replacement.Entry, rules, index))) {
+        const bool mustStay = (surroundings[i] & kMustStay) != 0 ||
+                              (!missing && staysInPlace(replacement.Entry, rules, index));
+        if (!guard.Replaces(replacement, surroundings[i], mustStay)) {
             if (!missing)
                 retained.insert(replacement.Number);
             continue;
@@ -274,8 +290,8 @@ StringIndex::StringIndex(const std::vector<TWTSEntry>& entries) : table(entries)
     if (!numbersInRange())
         for (std::size_t place = 0; place < entries.size(); ++place)
             placesById.Add(entries[place].Id, static_cast<std::uint32_t>(place + 1));
-    plainLengths.assign(entries.size(), kUnmeasured);
-    scriptLengths.assign(entries.size(), kUnmeasured);
+    for (std::vector<std::uint16_t>& formLengths : lengths)
+        formLengths.assign(entries.size(), kUnmeasured);
     edges.assign(entries.size(), {});
     marks.assign(entries.size(), 0);
 }
@@ -307,25 +323,27 @@ std::uint32_t StringIndex::Find(std::int32_t id) const {
 }
 
 void StringIndex::MeasureRequestedTexts() {
-    constexpr std::uint8_t requested = kPlainRequested | kScriptRequested;
+    std::vector<std::uint16_t>& plainLengths = lengths[static_cast<std::size_t>(TextForm::Plain)];
     for (std::size_t place = 0; place < table.size(); ++place) {
-        if ((marks[place] & requested) == 0)
+        const std::uint8_t requested = marks[place] & kRequested;
+        if (requested == 0)
             continue;
         const LineList& lines = table[place].Lines;
         if ((marks[place] & kEdgesMeasured) == 0)
             edges[place] = MeasureTextEdges(lines);
         marks[place] |= kEdgesMeasured;
-        // The plain length comes at no cost once the lines are read for the script's.
-        if ((marks[place] & kScriptRequested) && scriptLengths[place] == kUnmeasured) {
+        // The plain length costs next to nothing, and since escaping only ever adds bytes, a
+        // plain text too long to be inserted is too long in every form.
+        if (plainLengths[place] == kUnmeasured)
             plainLengths[place] = capped(PlainTextLength(lines));
-            // Escaping only ever adds bytes.
-            scriptLengths[place] = plainLengths[place] == kInlineLimit
-                                       ? plainLengths[place]
-                                       : capped(ScriptTextLength(lines));
+        for (const TextForm form : {TextForm::Jass, TextForm::Lua}) {
+            std::uint16_t& length = lengths[static_cast<std::size_t>(form)][place];
+            if ((requested & requestedMark(form)) != 0 && length == kUnmeasured)
+                length = plainLengths[place] == kInlineLimit
+                             ? plainLengths[place]
+                             : capped(parlune::TextLength(lines, form));
         }
-        if ((marks[place] & kPlainRequested) && plainLengths[place] == kUnmeasured)
-            plainLengths[place] = capped(PlainTextLength(lines));
-        marks[place] &= static_cast<std::uint8_t>(~requested);
+        marks[place] &= static_cast<std::uint8_t>(~kRequested);
     }
 }
 
@@ -400,18 +418,23 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     if (!slot.Present)
         return;
     checkOffsetsFit(name, slot.Data.size());
-    const MemberRules rules{name == kScriptName, name == kSkinName};
-    slot.ScriptTexts = rules.script;
+    const MemberRules rules = rulesFor(name);
+    slot.Form = rules.form;
+    const bool lua = rules.form == TextForm::Lua;
     std::vector<std::uint8_t> surroundings;
-    const std::optional<std::string_view> unreadable =
-        findReferences(slot.Data, slot.Replacements, surroundings);
+    std::vector<std::uint32_t> unreadableInLua;
+    const std::optional<std::string_view> unreadable = findReferences(
+        slot.Data, slot.Replacements, surroundings, lua ? &unreadableInLua : nullptr);
     if (slot.Replacements.empty() && !unreadable) {
         logResult("No strings to inline into " + std::string(name));
         return;
     }
-    lookUpStrings(slot.Replacements, rules.script, index);
+    if (lua && !placeLuaReferences(slot, unreadableInLua, surroundings, retained))
+        return;
+    lookUpStrings(slot.Replacements, rules.form, index);
     index.MeasureRequestedTexts();
     const bool verbose = Verbose();
+    const std::size_t found = slot.Replacements.size();
     const std::size_t made = decideReferences(
         slot, surroundings, rules, index, retained, [&](const Replacement& replacement) {
             if (verbose)
@@ -421,17 +444,43 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     if (unreadable)
         ThrowInvalidInteger(*unreadable);
     logResult(std::to_string(made) + " strings inlined into " + std::string(name));
+    if (lua)
+        logKept(found - made, name);
+}
+
+// In a Lua script only a marker inside a short string literal gives way to a text; the others
+// stay. A script whose strings and comments cannot be followed to their ends stays as it is.
+bool MapProcessor::placeLuaReferences(MapFileSlot& slot,
+                                      const std::vector<std::uint32_t>& unreadable,
+                                      std::vector<std::uint8_t>& surroundings,
+                                      RetainedIds& retained) {
+    const LuaPlaces places = PlaceLuaReferences(slot.Data, slot.Replacements, unreadable);
+    if (!places.Unterminated) {
+        for (std::size_t i = 0; i < surroundings.size(); ++i)
+            if (!places.Replaceable[i])
+                surroundings[i] |= kMustStay;
+        return true;
+    }
+    for (const Replacement& reference : slot.Replacements)
+        retained.insert(reference.Number);
+    logResult(std::string(kLuaScriptName) +
+              " left unchanged: unterminated string or comment at byte " +
+              std::to_string(*places.Unterminated));
+    logKept(slot.Replacements.size(), kLuaScriptName);
+    slot.Replacements.clear();
+    return false;
+}
+
+void MapProcessor::logKept(std::size_t count, std::string_view name) {
+    if (count > 0)
+        logResult(std::to_string(count) + " references kept in " + std::string(name));
 }
 
 void MapProcessor::keepScannedReferences(RetainedIds& retained) {
     for (std::size_t i = 0; i < kScannedFileCount; ++i) {
         MapFileSlot& slot = ScannedFiles[i];
-        if (slot.Present) {
-            const std::size_t count = KeepReferencedStrings(slot.Data, retained);
-            if (count > 0)
-                logResult(std::to_string(count) + " references kept in " +
-                          std::string(kScannedFileNames[i]));
-        }
+        if (slot.Present)
+            logKept(KeepReferencedStrings(slot.Data, retained), kScannedFileNames[i]);
         releaseSlot(slot);
     }
 }

@@ -8,6 +8,7 @@
 #include "processing/TWTSEntry.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -26,8 +27,9 @@ inline constexpr std::string_view kReferenceMarker = "TRIGSTR_";
 inline constexpr std::size_t kInlineLimit = 1024;
 
 // What the inliner must know of a string's text to keep the markers around it as they are.
-// The plain and the script's text agree on all of it: escaping touches no byte of a marker or
-// a digit, and the escaped line end holds none either.
+// The texts of all forms agree on all of it: escaping touches no byte of a marker or a digit,
+// and every escape it writes begins with a backslash, which no marker holds, so the digits of
+// a Lua escape can never be a marker's.
 struct TextEdges {
     bool holdsMarker = false;
     bool startsWithDigit = false;
@@ -52,12 +54,12 @@ private:
 };
 
 // Finds the first entry of each string number, as a scan from the front of the list would,
-// and measures the two texts that can replace a reference to a string: plain, its lines joined
-// by CR LF; and for the map script, escaped to stand inside a string literal. Their edges,
-// which the two share, are measured with them. A text is
-// measured only once a reference asks for it, and the texts asked for are measured in the
-// order of the table, which reads the entries front to back. A string's place is the position
-// of its number's first entry.
+// and measures the texts that can replace a reference to a string in each form (plain, its
+// lines joined by CR LF; or escaped to stand inside a string literal of a script). Their
+// edges, which all forms share, are measured with them. A text is measured only once a
+// reference asks for it, and the texts asked for are measured in the order of the table,
+// which reads the entries front to back. A string's place is the position of its number's
+// first entry.
 //
 // The entries must stay in place while the index is in use.
 class StringIndex {
@@ -79,37 +81,36 @@ public:
     }
     const TWTSEntry& Entry(std::uint32_t place) const { return table[place]; }
 
-    // Asks for the length of the script's or the other members' text of the string at place.
-    void Request(std::uint32_t place, bool script) {
-        marks[place] |= script ? kScriptRequested : kPlainRequested;
-    }
+    // Asks for the length of the text in form of the string at place.
+    void Request(std::uint32_t place, TextForm form) { marks[place] |= requestedMark(form); }
     // Measures every text asked for since the last call that is not measured yet.
     void MeasureRequestedTexts();
     // The length of a text asked for before the last MeasureRequestedTexts; a text of
     // kInlineLimit bytes or more, which is never inserted, gives kInlineLimit.
-    std::size_t TextLength(std::uint32_t place, bool script) const {
-        return script ? scriptLengths[place] : plainLengths[place];
+    std::size_t TextLength(std::uint32_t place, TextForm form) const {
+        return lengths[static_cast<std::size_t>(form)][place];
     }
 
     // The edges of the text of a string whose length was asked for.
     const TextEdges& Edges(std::uint32_t place) const { return edges[place]; }
 
     // Hands the lengths measured over, by place; the index measures nothing after this.
-    void HandOverLengths(InlinedStringTable& strings) {
-        strings.PlainLengths = std::move(plainLengths);
-        strings.ScriptLengths = std::move(scriptLengths);
-    }
+    void HandOverLengths(InlinedStringTable& strings) { strings.Lengths = std::move(lengths); }
 
     // Notes that a replacement inserts the text of the string at place.
     void MarkInserted(std::uint32_t place) { marks[place] |= kInserted; }
     bool Inserted(std::uint32_t place) const { return (marks[place] & kInserted) != 0; }
 
 private:
-    static constexpr std::uint8_t kPlainRequested = 1;
-    static constexpr std::uint8_t kScriptRequested = 2;
-    static constexpr std::uint8_t kInserted = 4;
-    static constexpr std::uint8_t kEdgesMeasured = 8;
+    // The marks of the texts asked for take the lowest bit of each form.
+    static constexpr std::uint8_t kRequested = (1 << kTextFormCount) - 1;
+    static constexpr std::uint8_t kInserted = 1 << kTextFormCount;
+    static constexpr std::uint8_t kEdgesMeasured = kInserted << 1;
     static constexpr std::uint16_t kUnmeasured = 0xFFFF;
+
+    static std::uint8_t requestedMark(TextForm form) {
+        return static_cast<std::uint8_t>(1 << static_cast<unsigned>(form));
+    }
 
     bool numbersInRange() const { return !placesByNumber.empty(); }
     // Where id stands in the range of the table's numbers; past its end for numbers outside it.
@@ -119,8 +120,7 @@ private:
     void placeNumbersInRange();
 
     const std::vector<TWTSEntry>& table;
-    std::vector<std::uint16_t> plainLengths;
-    std::vector<std::uint16_t> scriptLengths;
+    std::array<std::vector<std::uint16_t>, kTextFormCount> lengths;
     std::vector<TextEdges> edges;
     std::vector<std::uint8_t> marks;
     // One more than the place of each number: by its offset from the lowest number when the
@@ -144,6 +144,22 @@ inline std::string_view DigitsAfterMarker(std::string_view data, std::size_t mar
 // The number that a run of digits names, leading zeros aside; nothing when the run is empty
 // or its value lies above 2147483647.
 std::optional<std::int32_t> ReferenceNumber(std::string_view digits);
+
+// Where the references of a Lua script stand, as far as inlining into it is concerned.
+struct LuaPlaces {
+    // For each reference, in the order given: whether its marker stands inside a short string
+    // literal where a text may take its place.
+    std::vector<bool> Replaceable;
+    // Where the construct starts that the scanner could not follow to its end (a string or
+    // comment left open); the script is then left as it is.
+    std::optional<std::size_t> Unterminated;
+};
+
+// Finds the places of the references at offsets, front to back, in a Lua script. A marker in
+// a literal that also holds a marker without a number (at one of unreadable, front to back),
+// or right after an escape that the text could lengthen, is not replaceable.
+LuaPlaces PlaceLuaReferences(std::string_view script, const std::vector<Replacement>& references,
+                             const std::vector<std::uint32_t>& unreadable);
 
 // Adds the number of every well-formed reference in data to retained and returns how many
 // there were. Markers without digits or out of range are skipped: nothing is replaced here.

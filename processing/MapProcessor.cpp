@@ -61,7 +61,24 @@ void MapProcessor::extractFiles() {
     if (!source.ReadMember(kStringTableName, StringTableData))
         throw ProcessingError(kTableMissingFailure);
     logResult("Extracted war3map.wts" + sizeNote(StringTableData));
+    extractScript(source);
+    for (std::size_t i = 1; i < kMapFileCount; ++i) {
+        const std::string name(kMapFileNames[i]);
+        MapFileSlot& slot = MapFiles[i];
+        slot.Present = source.ReadMember(name, slot.Data);
+        if (slot.Present)
+            logResult("Extracted " + name + sizeNote(slot.Data));
+        else if (i < kReportedFileCount)
+            logResult(name + " not found inside map");
+    }
+    // Read without a report: these members are only scanned for the strings they need.
+    for (std::size_t i = 0; i < kScannedFileCount; ++i) {
+        MapFileSlot& slot = ScannedFiles[i];
+        slot.Present = source.ReadMember(kScannedFileNames[i], slot.Data);
+    }
+}
 
+void MapProcessor::extractScript(SourceMap& source) {
     MapFileSlot& script = MapFiles[0];
     for (const bool inFolder : {false, true}) {
         ScriptInScriptsFolder = inFolder;
@@ -69,27 +86,11 @@ void MapProcessor::extractFiles() {
         script.Present = source.ReadMember(name, script.Data);
         if (script.Present) {
             logResult("Extracted " + name + sizeNote(script.Data));
-            break;
+            return;
         }
     }
-    if (!script.Present) {
-        ScriptInScriptsFolder = false;
-        logResult("war3map.j not found inside map");
-    }
-
-    for (std::size_t i = 1; i < kMapFileCount; ++i) {
-        const std::string name(kMapFileNames[i]);
-        MapFileSlot& slot = MapFiles[i];
-        slot.Present = source.ReadMember(name, slot.Data);
-        logResult(slot.Present ? "Extracted " + name + sizeNote(slot.Data)
-                               : name + " not found inside map");
-    }
-
-    // Read without a report: these members are only scanned for the strings they need.
-    for (std::size_t i = 0; i < kScannedFileCount; ++i) {
-        MapFileSlot& slot = ScannedFiles[i];
-        slot.Present = source.ReadMember(kScannedFileNames[i], slot.Data);
-    }
+    ScriptInScriptsFolder = false;
+    logResult("war3map.j not found inside map");
 }
 
 } // namespace parlune

@@ -10,6 +10,7 @@
 namespace parlune {
 
 class RetainedIds;
+class SourceMap;
 class StringIndex;
 class TargetArchive;
 
@@ -57,8 +58,8 @@ public:
     void LoadStringTable();
     // Builds Entries from StringTableLines and empties StringTableLines.
     void ParseStringTable();
-    // Replaces the references in the eight rewritten members by the strings' texts where that
-    // is allowed, then removes from Entries every string that no reference left in place
+    // Replaces the references in the rewritten members by the strings' texts where that is
+    // allowed, then removes from Entries every string that no reference left in place
     // needs, in any member the map has. The replacements are recorded in the members' slots,
     // and the table as it stood, with the lengths of the texts, goes to InlinedStrings; the
     // map writer makes the texts. After a failure the replacements recorded so far name
@@ -80,11 +81,16 @@ protected:
 private:
     void runPhases();
     void extractFiles();
+    void extractScript(SourceMap& source);
     // Records the replacements of one member's references and adds the numbers of the
     // references it keeps to retained.
     void InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
                         RetainedIds& retained);
-    void logInlined(std::string_view name, const MapFileSlot& slot, std::size_t made);
+    // Marks the references of the Lua script that must stay; false when the whole script
+    // stays as it is, every reference in it kept.
+    bool placeLuaReferences(MapFileSlot& slot, const std::vector<std::uint32_t>& unreadable,
+                            std::vector<std::uint8_t>& surroundings, RetainedIds& retained);
+    void logKept(std::size_t count, std::string_view name);
     // Takes the numbers the members that are never rewritten refer to, then releases them.
     void keepScannedReferences(RetainedIds& retained);
     void pruneEntries(const StringIndex& index, const RetainedIds& retained);

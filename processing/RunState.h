@@ -23,57 +23,67 @@ struct Replacement {
     std::uint32_t Entry = kMissingString;
 };
 
+// The form in which a string's text stands in a member: as it is in object data and the skin
+// file, escaped for a string literal of the JASS script, or escaped for one of the Lua script.
+enum class TextForm : std::uint8_t { Plain, Jass, Lua };
+inline constexpr std::size_t kTextFormCount = 3;
+
 // The strings the replacements insert: the table's entries as they stood before pruning, and
-// the lengths of the plain and of the script's text of each entry a replacement inserts, by
-// position. A replacement's Entry is such a position.
+// the lengths of the texts in each form of each entry a replacement inserts, by position. A
+// replacement's Entry is such a position.
 struct InlinedStringTable {
     std::vector<TWTSEntry> Entries;
-    std::vector<std::uint16_t> PlainLengths;
-    std::vector<std::uint16_t> ScriptLengths;
+    std::array<std::vector<std::uint16_t>, kTextFormCount> Lengths;
 
-    std::uint32_t TextLength(std::uint32_t entry, bool script) const {
+    std::uint32_t TextLength(std::uint32_t entry, TextForm form) const {
         if (entry == kMissingString)
             return 0;
-        return script ? ScriptLengths[entry] : PlainLengths[entry];
+        return Lengths[static_cast<std::size_t>(form)][entry];
     }
 };
 
 // One member of the map. A slot whose Present flag is false is never read. The inliner keeps
 // Data as extracted and records its replacements, front to back, so that a large script is
-// never copied; the member's new bytes are Data with the replacements made. ScriptTexts tells
-// that the replacements insert the script's escaped texts rather than the plain ones.
+// never copied; the member's new bytes are Data with the replacements made, their texts in
+// the member's Form.
 struct MapFileSlot {
     std::string Data;
     bool Present = false;
     std::vector<Replacement> Replacements;
-    bool ScriptTexts = false;
+    TextForm Form = TextForm::Plain;
 };
 
 inline constexpr std::string_view kStringTableName = "war3map.wts";
 inline constexpr std::string_view kScriptName = "war3map.j";
 inline constexpr std::string_view kScriptInFolderName = "Scripts\\war3map.j";
+// The script of maps saved for Lua; references are replaced only inside its short literals.
+inline constexpr std::string_view kLuaScriptName = "war3map.lua";
 // The skin file takes one line per value, so multi-line strings stay in the table.
 inline constexpr std::string_view kSkinName = "war3mapSkin.txt";
 
-inline constexpr std::size_t kMapFileCount = 8;
+inline constexpr std::size_t kMapFileCount = 18;
+// Extraction reports the first eight members also when the map lacks them; the others, which
+// many maps lack, only when the map has them.
+inline constexpr std::size_t kReportedFileCount = 8;
 
 // The members the run rewrites, in the order every phase visits them. The script is read
-// from "Scripts\war3map.j" when the map has no "war3map.j"; it keeps the name "war3map.j"
-// for the inliner's rules and log lines.
+// from "Scripts\\war3map.j" when the map has no "war3map.j"; it keeps the name "war3map.j"
+// for the inliner's rules and log lines. After the eight come the object data of destructables
+// and doodads, the Lua script and the skin object data that map editors now write beside the
+// object data.
 inline constexpr std::array<std::string_view, kMapFileCount> kMapFileNames = {
-    kScriptName,   "war3map.w3a", "war3map.w3h", "war3map.w3i",
-    "war3map.w3q", "war3map.w3t", "war3map.w3u", kSkinName};
+    kScriptName,       "war3map.w3a",     "war3map.w3h",     "war3map.w3i",     "war3map.w3q",
+    "war3map.w3t",     "war3map.w3u",     kSkinName,         "war3map.w3b",     "war3map.w3d",
+    kLuaScriptName,    "war3mapSkin.w3a", "war3mapSkin.w3b", "war3mapSkin.w3d", "war3mapSkin.w3h",
+    "war3mapSkin.w3q", "war3mapSkin.w3t", "war3mapSkin.w3u"};
 
-inline constexpr std::size_t kScannedFileCount = 12;
+inline constexpr std::size_t kScannedFileCount = 2;
 
-// Members the run never rewrites but whose references still need their strings: object data
-// of destructables and doodads, the script of Lua maps, the skin object files, and the
-// editor's GUI and custom-text triggers, from which it makes the script anew on every save.
-// They are read only to keep those strings in the table, in this order.
+// Members the run never rewrites but whose references still need their strings: the editor's
+// GUI and custom-text triggers, from which it makes the script anew on every save. They are
+// read only to keep those strings in the table, in this order.
 inline constexpr std::array<std::string_view, kScannedFileCount> kScannedFileNames = {
-    "war3map.w3b",     "war3map.w3d",     "war3map.lua",     "war3mapSkin.w3a",
-    "war3mapSkin.w3b", "war3mapSkin.w3d", "war3mapSkin.w3h", "war3mapSkin.w3q",
-    "war3mapSkin.w3t", "war3mapSkin.w3u", "war3map.wtg",     "war3map.wct"};
+    "war3map.wtg", "war3map.wct"};
 
 // Everything a run works on. It survives from run to run; each run replaces what the
 // previous one left.

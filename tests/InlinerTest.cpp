@@ -343,34 +343,22 @@ INSTANTIATE_TEST_SUITE_P(
                    "          Removed string 2\n"
                    "          Removed string 1\n"
                    "     Removed 2 strings (1 strings retained)\n"},
-        InlineCase{"MembersNeverRewrittenKeepTheirStrings",
-                   {kFootman,
-                    {2, {"Knight"}},
-                    {3, {"Tree"}},
-                    {4, {"Peasant"}},
-                    {5, {"Unused"}},
-                    {6, {"Trigger comment"}}},
+        InlineCase{"EditorTriggersKeepTheirStrings",
+                   {kFootman, {4, {"Peasant"}}, {5, {"Unused"}}, {6, {"Trigger comment"}}},
                    {{"war3map.w3u", "TRIGSTR_1"},
-                    {"war3map.w3b", "TRIGSTR_3\0TRIGSTR_003\0TRIGSTR_\0TRIGSTR_99999999999"s},
-                    {"war3map.w3d", "no references"},
-                    {"war3map.lua", "DisplayText(\"TRIGSTR_2\")"},
                     {"war3map.wct", "TRIGSTR_6"},
-                    {"war3map.wtg", "TRIGSTR_006\0TRIGSTR_4"s},
-                    {"war3mapSkin.w3t", "TRIGSTR_x TRIGSTR_4"}},
+                    {"war3map.wtg", "TRIGSTR_006\0TRIGSTR_4\0TRIGSTR_\0TRIGSTR_99999999999"s}},
                    {{"war3map.w3u", "Footman"}},
-                   {2, 3, 4, 6},
+                   {4, 6},
                    "Inlining trigger strings...\n"
                    "          Inlined string 1 into war3map.w3u\n"
                    "     1 strings inlined into war3map.w3u\n"
-                   "     2 references kept in war3map.w3b\n"
-                   "     1 references kept in war3map.lua\n"
-                   "     1 references kept in war3mapSkin.w3t\n"
                    "     2 references kept in war3map.wtg\n"
                    "     1 references kept in war3map.wct\n"
                    "Removing inlined strings from war3map.wts...\n"
-                   "          Removed string 4\n"
+                   "          Removed string 2\n"
                    "          Removed string 0\n"
-                   "     Removed 2 strings (4 strings retained)\n"}),
+                   "     Removed 2 strings (2 strings retained)\n"}),
     [](const testing::TestParamInfo<InlineCase>& info) { return info.param.name; });
 
 struct FailureCase {
@@ -479,33 +467,37 @@ TEST(StringIndexTexts, MeasuresWhatTheWriterMakes) {
                                             {7, {""}},
                                             {1, {"later"}}};
     StringIndex index(entries);
-    for (std::int32_t id = 1; id <= 7; ++id) {
-        index.Request(index.Find(id), false);
-        index.Request(index.Find(id), true);
-    }
+    constexpr TextForm plain = TextForm::Plain, jass = TextForm::Jass, lua = TextForm::Lua;
+    for (std::int32_t id = 1; id <= 7; ++id)
+        for (const TextForm form : {plain, jass, lua})
+            index.Request(index.Find(id), form);
     index.MeasureRequestedTexts();
     std::string scratch;
-    const auto text = [&](std::int32_t id, bool script) {
+    const auto text = [&](std::int32_t id, TextForm form) {
         const std::uint32_t place = index.Find(id);
-        const std::string made(InlinedText(index.Entry(place).Lines, script, scratch));
-        if (index.TextLength(place, script) >= kInlineLimit) {
+        const std::string made(InlinedText(index.Entry(place).Lines, form, scratch));
+        if (index.TextLength(place, form) >= kInlineLimit) {
             EXPECT_GE(made.size(), kInlineLimit) << id;
             return std::string("(too long)");
         }
-        EXPECT_EQ(made.size(), index.TextLength(place, script)) << id;
+        EXPECT_EQ(made.size(), index.TextLength(place, form)) << id;
         return made;
     };
-    EXPECT_EQ(text(1, false), "a \"b\"");
-    EXPECT_EQ(text(1, true), "a \\\"b\\\"");
-    EXPECT_EQ(text(2, false), "(too long)");
-    EXPECT_EQ(text(3, false), std::string(1020, 'y') + "\"\"");
-    EXPECT_EQ(text(3, true), "(too long)");
-    EXPECT_EQ(text(4, false), "Say \"hi\"\r\nC:\\maps");
-    EXPECT_EQ(text(4, true), "Say \\\"hi\\\"\\r\\nC:\\\\maps");
-    EXPECT_EQ(text(5, true), "");
-    EXPECT_EQ(text(6, false), "one\r\ntwo\r\r\n\n");
-    EXPECT_EQ(text(6, true), "one\\r\\ntwo\r\\r\\n\n");
-    EXPECT_EQ(text(7, true), "");
+    EXPECT_EQ(text(1, plain), "a \"b\"");
+    EXPECT_EQ(text(1, jass), "a \\\"b\\\"");
+    EXPECT_EQ(text(1, lua), "a \\\"b\\\"");
+    EXPECT_EQ(text(2, plain), "(too long)");
+    EXPECT_EQ(text(3, plain), std::string(1020, 'y') + "\"\"");
+    EXPECT_EQ(text(3, jass), "(too long)");
+    EXPECT_EQ(text(3, lua), "(too long)");
+    EXPECT_EQ(text(4, plain), "Say \"hi\"\r\nC:\\maps");
+    EXPECT_EQ(text(4, jass), "Say \\\"hi\\\"\\r\\nC:\\\\maps");
+    EXPECT_EQ(text(5, jass), "");
+    EXPECT_EQ(text(5, lua), "");
+    EXPECT_EQ(text(6, plain), "one\r\ntwo\r\r\n\n");
+    EXPECT_EQ(text(6, jass), "one\\r\\ntwo\r\\r\\n\n");
+    EXPECT_EQ(text(6, lua), "one\\r\\ntwo\\r\\r\\n\\n");
+    EXPECT_EQ(text(7, lua), "");
 }
 
 // The script's text escaped one byte at a time, the way a reader of the rule would.
@@ -542,10 +534,10 @@ TEST(InlinedTexts, MeasuredLengthsMatchTheTextsMade) {
         for (std::string& line : lines)
             for (std::size_t length = random() % longest; line.size() < length;)
                 line += alphabet[random() % alphabet.size()];
-        const std::string script(InlinedText(lines, true, scratch));
+        const std::string script(InlinedText(lines, TextForm::Jass, scratch));
         ASSERT_EQ(script, escapedByteByByte(lines)) << round;
         ASSERT_EQ(ScriptTextLength(lines), script.size()) << round;
-        const std::string plain(InlinedText(lines, false, scratch));
+        const std::string plain(InlinedText(lines, TextForm::Plain, scratch));
         std::string joined = lines[0];
         for (std::size_t i = 1; i < lines.size(); ++i)
             joined += "\r\n" + lines[i];
@@ -612,8 +604,8 @@ TEST(InlineStringsRun, NumbersFarOutsideTheTableAreMissingStrings) {
 TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
     RecordingProcessor run;
     run.Entries = {kFootman};
-    slotNamed(run, "war3map.w3d") = {"TRIGSTR_1", true, {}};
-    slotNamed(run, "war3mapSkin.w3u") = {"nothing", true, {}};
+    slotNamed(run, "war3map.wtg") = {"TRIGSTR_1", true, {}};
+    slotNamed(run, "war3map.wct") = {"nothing", true, {}};
     run.InlineStrings();
     for (const MapFileSlot& slot : run.ScannedFiles) {
         EXPECT_FALSE(slot.Present);
@@ -622,76 +614,117 @@ TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
     EXPECT_EQ(idsOf(run), std::vector<std::int32_t>{1});
 }
 
-// A whole run over a real map: the script read from the folder, a string only the
-// destructables refer to and one only the Lua script refers to stay in the new table.
-TEST(InlineStringsRun, KeepsStringsOfMembersThatAreNeverRewritten) {
+// A whole run over a real map holding every member beside the eight: the object data of
+// destructables, doodads and skins take strings as war3map.w3a does (one line, several lines,
+// too long, missing), the Lua script inside its literals only, and the editor's triggers keep
+// theirs. The new members' lines come after the eight's, each in its phase.
+TEST(InlineStringsRun, InlinesIntoEveryObjectDataMemberAndTheLuaScript) {
     ScratchDir dir;
     const std::string table = MakeTable({{1, "Footman"},
                                          {2, "Say \"hi\"\nC:\\maps"},
                                          {3, "Tree"},
-                                         {4, "Unused"},
-                                         {5, "Doodad"},
-                                         {6, "Opens the gate"},
-                                         {7, "Custom text"}});
-    const std::string script = "call X(\"TRIGSTR_002\")\r\n";
-    const std::string lua = "DisplayText(\"TRIGSTR_005\")\r\n";
-    const std::string destructables = "B000TRIGSTR_3\0\0\0\0"s;
-    // The editor's triggers: it makes the script anew from them on every save.
-    const std::string guiTriggers = "WTG!\x07\0\0\0TRIGSTR_006\0"s;
-    const std::string customText = "// TRIGSTR_007\r\n";
+                                         {4, "Opens the gate"},
+                                         {5, "Custom text"},
+                                         {6, std::string(1100, 'x')}});
+    const std::string objects = "unamTRIGSTR_001\0TRIGSTR_002\0TRIGSTR_006\0TRIGSTR_009\0"s;
+    const std::string newObjects = "unamFootman\0Say \"hi\"\r\nC:\\maps\0TRIGSTR_006\0\0"s;
+    const std::string lua = "SetMapName(\"TRIGSTR_002\") -- TRIGSTR_003\r\n";
+    const std::string newLua = "SetMapName(\"Say \\\"hi\\\"\\r\\nC:\\\\maps\") -- TRIGSTR_003\r\n";
+    Members members = {{"war3map.wts", table},
+                       {"war3map.lua", lua},
+                       {"war3map.wtg", "WTG!\x07\0\0\0TRIGSTR_004\0"s},
+                       {"war3map.wct", "// TRIGSTR_005\r\n"}};
+    std::string extracted, inlined, added;
+    for (std::size_t i = kReportedFileCount; i < kMapFileCount; ++i) {
+        const std::string name(kMapFileNames[i]);
+        const bool isLua = name == kLuaScriptName;
+        if (!isLua)
+            members.push_back({name, objects});
+        const auto size = [&](bool before) {
+            return std::to_string(
+                (isLua ? (before ? lua : newLua) : (before ? objects : newObjects)).size());
+        };
+        extracted += "     Extracted " + name + " (" + size(true) + " bytes)\n";
+        inlined += isLua ? "     1 strings inlined into war3map.lua\n"
+                           "     1 references kept in war3map.lua\n"
+                         : "     3 strings inlined into " + name + "\n";
+        added += "     Added " + name + " (" + size(false) + " bytes)\n";
+    }
     RecordingProcessor run;
-    run.SourcePath = MakeMap(dir, "source.w3x",
-                             {{"war3map.wts", table},
-                              {"Scripts\\war3map.j", script},
-                              {"war3map.w3u", "hfooTRIGSTR_1\0"s},
-                              {"war3map.w3b", destructables},
-                              {"war3map.lua", lua},
-                              {"war3map.wtg", guiTriggers},
-                              {"war3map.wct", customText}});
+    run.SourcePath = MakeMap(dir, "source.w3x", members);
     run.TargetPath = dir.File("target.w3x");
     run.noCompact = true;
     ASSERT_EQ(run.RunCatching(), "");
 
-    const std::string expectedStart = "Extracting files from map...\n"
-                                      "     Extracted war3map.wts (" +
-                                      std::to_string(table.size()) +
-                                      " bytes)\n"
-                                      "     Extracted Scripts\\war3map.j (" +
-                                      std::to_string(script.size()) +
-                                      " bytes)\n"
-                                      "     war3map.w3a not found inside map\n"
-                                      "     war3map.w3h not found inside map\n"
-                                      "     war3map.w3i not found inside map\n"
-                                      "     war3map.w3q not found inside map\n"
-                                      "     war3map.w3t not found inside map\n"
-                                      "     Extracted war3map.w3u (14 bytes)\n"
-                                      "     war3mapSkin.txt not found inside map\n"
-                                      "Loading war3map.wts...\n"
-                                      "     36 lines loaded\n"
-                                      "Parsing war3map.wts...\n"
-                                      "     7 strings found\n"
-                                      "Inlining trigger strings...\n"
-                                      "     1 strings inlined into war3map.j\n"
-                                      "     1 strings inlined into war3map.w3u\n"
-                                      "     1 references kept in war3map.w3b\n"
-                                      "     1 references kept in war3map.lua\n"
-                                      "     1 references kept in war3map.wtg\n"
-                                      "     1 references kept in war3map.wct\n"
-                                      "Removing inlined strings from war3map.wts...\n"
-                                      "     Removed 3 strings (4 strings retained)\n"
-                                      "Writing new war3map.wts...\n"
-                                      "     Done\n";
-    EXPECT_EQ(run.Transcript().substr(0, expectedStart.size()), expectedStart);
+    const std::string newTable = MakeTable(
+        {{3, "Tree"}, {4, "Opens the gate"}, {5, "Custom text"}, {6, std::string(1100, 'x')}});
+    EXPECT_EQ(run.Transcript(), "Extracting files from map...\n"
+                                "     Extracted war3map.wts (" +
+                                    std::to_string(table.size()) +
+                                    " bytes)\n"
+                                    "     war3map.j not found inside map\n"
+                                    "     war3map.w3a not found inside map\n"
+                                    "     war3map.w3h not found inside map\n"
+                                    "     war3map.w3i not found inside map\n"
+                                    "     war3map.w3q not found inside map\n"
+                                    "     war3map.w3t not found inside map\n"
+                                    "     war3map.w3u not found inside map\n"
+                                    "     war3mapSkin.txt not found inside map\n" +
+                                    extracted +
+                                    "Loading war3map.wts...\n"
+                                    "     31 lines loaded\n"
+                                    "Parsing war3map.wts...\n"
+                                    "     6 strings found\n"
+                                    "Inlining trigger strings...\n" +
+                                    inlined +
+                                    "     1 references kept in war3map.wtg\n"
+                                    "     1 references kept in war3map.wct\n"
+                                    "Removing inlined strings from war3map.wts...\n"
+                                    "     Removed 2 strings (4 strings retained)\n"
+                                    "Writing new war3map.wts...\n"
+                                    "     Done\n"
+                                    "Writing new map file...\n"
+                                    "     Copied old map file\n"
+                                    "     Added war3map.wts (" +
+                                    std::to_string(newTable.size()) + " bytes)\n" + added +
+                                    "     Removed attributes file\n"
+                                    "Everything done.\n");
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), newTable);
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.lua"), newLua);
+    for (std::size_t i = kReportedFileCount; i < kMapFileCount; ++i)
+        if (kMapFileNames[i] != kLuaScriptName)
+            EXPECT_EQ(ReadMember(run.TargetPath, std::string(kMapFileNames[i])), newObjects)
+                << kMapFileNames[i];
+    for (const Kestmarlapi::MemberSpec& member : members)
+        if (member.name.starts_with("war3map.wt") && member.name != "war3map.wts")
+            EXPECT_EQ(ReadMember(run.TargetPath, member.name), member.data) << member.name;
+}
 
-    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"),
-              MakeTable({{3, "Tree"}, {5, "Doodad"}, {6, "Opens the gate"}, {7, "Custom text"}}));
-    EXPECT_EQ(ReadMember(run.TargetPath, "Scripts\\war3map.j"),
-              "call X(\"Say \\\"hi\\\"\\r\\nC:\\\\maps\")\r\n");
-    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3u"), "hfooFootman\0"s);
-    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3b"), destructables);
-    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.lua"), lua);
-    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wtg"), guiTriggers);
-    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wct"), customText);
+// A map shaped like those the current editor saves: 3,000 strings named by the skin object
+// data, 50 by the eight members. Every string whose reference was replaced leaves the table;
+// only those too long to be inlined (every hundredth) stay.
+TEST(InlineStringsRun, ModernMapKeepsOnlyTheStringsLeftInPlace) {
+    std::vector<std::pair<int, std::string>> strings;
+    std::vector<std::pair<int, std::string>> tooLong;
+    std::string skinUnits, units;
+    for (int id = 1; id <= 3050; ++id) {
+        strings.emplace_back(id, "Name " + std::to_string(id));
+        if (id % 100 == 0)
+            tooLong.emplace_back(id, strings.back().second = std::string(1100, 'x'));
+        (id <= 3000 ? skinUnits : units) += "unamTRIGSTR_" + std::to_string(id) + '\0';
+    }
+    ScratchDir dir;
+    RecordingProcessor run;
+    run.SourcePath = MakeMap(dir, "modern.w3x",
+                             {{"war3map.wts", MakeTable(strings)},
+                              {"war3map.w3u", units},
+                              {"war3mapSkin.w3u", skinUnits}});
+    run.TargetPath = run.SourcePath;
+    run.noCompact = true;
+    ASSERT_EQ(run.RunCatching(), "");
+    EXPECT_NE(run.Transcript().find("     Removed 3020 strings (30 strings retained)\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), MakeTable(tooLong));
 }
 
 } // namespace

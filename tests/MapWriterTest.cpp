@@ -95,6 +95,12 @@ std::string sampleTranscript(bool verbose) {
            "     Extracted war3mapSkin.txt (" +
            bytes(sampleMember("war3mapSkin.txt")) +
            ")\n"
+           "     Extracted war3map.w3b (" +
+           bytes(sampleMember("war3map.w3b")) +
+           ")\n"
+           "     Extracted war3map.lua (" +
+           bytes(sampleMember("war3map.lua")) +
+           ")\n"
            "Loading war3map.wts...\n"
            "     32 lines loaded\n"
            "Parsing war3map.wts...\n" +
@@ -112,6 +118,8 @@ std::string sampleTranscript(bool verbose) {
            "     2 strings inlined into war3map.w3u\n" +
            detail("Inlined string 1 into war3mapSkin.txt") +
            "     1 strings inlined into war3mapSkin.txt\n"
+           "     No strings to inline into war3map.w3b\n"
+           "     0 strings inlined into war3map.lua\n"
            "     1 references kept in war3map.lua\n"
            "Removing inlined strings from war3map.wts...\n" +
            detail("Removed string 5") + detail("Removed string 1") + detail("Removed string 0") +
@@ -126,7 +134,9 @@ std::string sampleTranscript(bool verbose) {
            ")\n     Added war3map.w3a (" + bytes(sampleMember("war3map.w3a")) +
            ")\n     Added war3map.w3i (" + bytes(kNewInfo) + ")\n     Added war3map.w3t (" +
            bytes(sampleMember("war3map.w3t")) + ")\n     Added war3map.w3u (" + bytes(kNewUnits) +
-           ")\n     Added war3mapSkin.txt (" + bytes(kNewSkin) +
+           ")\n     Added war3mapSkin.txt (" + bytes(kNewSkin) + ")\n     Added war3map.w3b (" +
+           bytes(sampleMember("war3map.w3b")) + ")\n     Added war3map.lua (" +
+           bytes(sampleMember("war3map.lua")) +
            ")\n"
            "     Removed attributes file\n"
            "Compacting new map file...\n"
@@ -149,9 +159,17 @@ TEST_P(WholeRun, WritesTheInlinedMembersAndKeepsEverythingElse) {
     EXPECT_EQ(run.controlSwitches, (std::vector<bool>{false, true}));
 
     EXPECT_EQ(run.writtenTable, kNewTable);
-    const std::array<std::string, kMapFileCount> expected = {
-        kNewScript, sampleMember("war3map.w3a"), "",        kNewInfo,
-        "",         sampleMember("war3map.w3t"), kNewUnits, kNewSkin};
+    const std::array<std::string, kMapFileCount> expected = {kNewScript,
+                                                             sampleMember("war3map.w3a"),
+                                                             "",
+                                                             kNewInfo,
+                                                             "",
+                                                             sampleMember("war3map.w3t"),
+                                                             kNewUnits,
+                                                             kNewSkin,
+                                                             sampleMember("war3map.w3b"),
+                                                             "",
+                                                             sampleMember("war3map.lua")};
     for (std::size_t i = 0; i < kMapFileCount; ++i)
         EXPECT_EQ(run.writtenFiles[i].Data, expected[i]) << kMapFileNames[i];
     ExpectWrittenMap(run.TargetPath, run, kSampleMap, MapHeaderOf(run.SourcePath));

@@ -16,7 +16,7 @@ using Kestmarlapi::WeakSignature;
 
 const Members kSignedMap = {{"war3map.wts", MakeTable({{1, "Footman"}, {2, "Tree"}})},
                             {"war3map.w3u", "unam TRIGSTR_001\0"s},
-                            {"war3map.w3b", "bnam TRIGSTR_002\0"s},
+                            {"war3map.wct", "// TRIGSTR_002\r\n"},
                             {"war3map.doo", NoiseBytes(5000, 9)}};
 
 struct SignedCase {

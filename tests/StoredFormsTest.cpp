@@ -45,7 +45,8 @@ TEST_P(StoredForms, RunAndComeOutAsTheyWentIn) {
     EXPECT_EQ(run.log.back(), "Everything done.");
 
     const std::map<std::string, std::optional<std::string>> rewritten = {
-        {"war3map.wts", MakeTable({{3, "Tree"}})},
+        {"war3map.wts", std::nullopt},
+        {"war3map.lua", "DisplayText(\"Tree\")"},
         {"war3map.j", "call DisplayText(\"Footman\")\r\n" + std::string(9000, ' ')},
         {"war3map.w3u", "unam Knight\0"s + NoiseBytes(6000, 5)},
         {"war3map.w3a", NoiseBytes(9000, 6) + "Footman"},

@@ -14,9 +14,10 @@ QString ReadmeText() {
         QString(),
         QStringLiteral("Parlune inlines as many trigger strings as possible into war3map.j, "
                        "war3map.w3a, war3map.w3h, war3map.w3i, war3map.w3q, war3map.w3t, "
-                       "war3map.w3u and war3mapSkin.txt. This shortens the time the game needs "
-                       "to load the map, especially for complex maps; how much it helps varies "
-                       "from map to map."),
+                       "war3map.w3u and war3mapSkin.txt, and also into the destructable, doodad "
+                       "and skin object data and into Lua scripts. This shortens the time the "
+                       "game needs to load the map, especially for complex maps; how much it "
+                       "helps varies from map to map."),
         QString(),
         QStringLiteral("Use it on your map before you protect the map: some protections lower "
                        "its effect or make it fail."),

@@ -1,8 +1,10 @@
 #include "tests/support/LiteralInliner.h"
 
+#include "processing/Inliner.h"
 #include "processing/ProcessingError.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace parlune::test {
 
@@ -70,6 +72,8 @@ private:
         std::string text;
         for (const std::string& line : entry.Lines)
             text += line + "\r\n";
+        if (name == "war3map.lua")
+            return luaEscaped(text.substr(0, text.size() >= 2 ? text.size() - 2 : 0));
         if (name == "war3map.j") {
             text = replaceAll(text, "\\", "\\\\");
             text = replaceAll(text, "\"", "\\\"");
@@ -82,6 +86,57 @@ private:
         return text;
     }
 
+    static std::string luaEscaped(const std::string& text) {
+        std::string escaped;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '\\' || c == '"' || c == '\'')
+                escaped += std::string("\\") + c;
+            else if (c == '\r' || c == '\n')
+                escaped += c == '\r' ? "\\r" : "\\n";
+            else if (byte < 0x20 || byte == 0x7F)
+                escaped += "\\" + std::string(byte < 100 ? "0" : "") +
+                           std::string(byte < 10 ? "0" : "") + std::to_string(byte);
+            else
+                escaped += c;
+        }
+        return escaped;
+    }
+
+    // For the Lua script: whether each well-formed marker, in order, may give way to a text;
+    // nothing when the script cannot be followed, with the line that reports it logged.
+    std::optional<std::vector<bool>> luaPlaces(const std::string& buffer) {
+        std::vector<Replacement> references;
+        std::vector<std::uint32_t> unreadable;
+        for (std::size_t at = buffer.find(kMarker); at != std::string::npos;) {
+            const std::string digits = digitsAt(buffer, at + kMarker.size());
+            const auto number = ReferenceNumber(digits);
+            if (number)
+                references.push_back({static_cast<std::uint32_t>(at), *number, 0});
+            else
+                unreadable.push_back(static_cast<std::uint32_t>(at));
+            at = buffer.find(kMarker, at + kMarker.size() + digits.size());
+        }
+        if (references.empty()) {
+            log.push_back("     No strings to inline into war3map.lua");
+            return std::nullopt;
+        }
+        LuaPlaces places = PlaceLuaReferences(buffer, references, unreadable);
+        if (!places.Unterminated)
+            return std::move(places.Replaceable);
+        for (const Replacement& reference : references)
+            retainedIds.push_back(std::to_string(reference.Number));
+        log.push_back("     war3map.lua left unchanged: unterminated string or comment at byte " +
+                      std::to_string(*places.Unterminated));
+        logKept(references.size(), "war3map.lua");
+        return std::nullopt;
+    }
+
+    void logKept(std::size_t count, const std::string& name) {
+        if (count > 0)
+            log.push_back("     " + std::to_string(count) + " references kept in " + name);
+    }
+
     void inlineIntoFile(const std::string& name, bool present, std::string& buffer) {
         if (!present)
             return;
@@ -90,18 +145,30 @@ private:
             log.push_back("     No strings to inline into " + name);
             return;
         }
+        const bool lua = name == "war3map.lua";
+        std::optional<std::vector<bool>> replaceable;
+        if (lua && !(replaceable = luaPlaces(buffer)))
+            return;
         int inlined = 0;
+        std::size_t kept = 0;
+        std::size_t reference = 0;
         while (at != std::string::npos) {
             const std::string digits = digitsAt(buffer, at + kMarker.size());
-            const std::int32_t number = StrToInt(digits);
             const std::size_t markerLength = kMarker.size() + digits.size();
+            if (lua && !ReferenceNumber(digits)) {
+                at = buffer.find(kMarker, at + markerLength);
+                continue;
+            }
+            const std::int32_t number = StrToInt(digits);
             const TWTSEntry* entry = firstEntry(number);
             const std::string replacement = entry ? replacementFor(*entry, name) : "";
             std::size_t next;
-            if ((entry && (replacement.size() >= 1024 ||
+            if ((lua && !(*replaceable)[reference++]) ||
+                (entry && (replacement.size() >= 1024 ||
                            (entry->Lines.size() >= 2 && name == "war3mapSkin.txt"))) ||
                 changesAMarker(buffer, at, markerLength, replacement)) {
                 retainedIds.push_back(std::to_string(number));
+                ++kept;
                 next = at + markerLength;
             } else {
                 buffer.replace(at, markerLength, replacement);
@@ -113,6 +180,8 @@ private:
             at = buffer.find(kMarker, next);
         }
         log.push_back("     " + std::to_string(inlined) + " strings inlined into " + name);
+        if (lua)
+            logKept(kept, name);
     }
 
     // Whether putting replacement in place of the marker at `at` would make a marker with the
@@ -160,8 +229,7 @@ private:
                 }
                 at = slot.Data.find(kMarker, at + kMarker.size() + digits.size());
             }
-            if (count > 0)
-                log.push_back("     " + std::to_string(count) + " references kept in " + name);
+            logKept(static_cast<std::size_t>(count), name);
         }
         slot.Data = std::string();
         slot.Present = false;

@@ -135,13 +135,11 @@ std::string InlinedData(const MapFileSlot& slot, const InlinedStringTable& strin
 std::string InlinedData(const RunState& state, const MapFileSlot& slot) {
     if (!state.InlinedStrings.Entries.empty() || state.Entries.empty())
         return InlinedData(slot, state.InlinedStrings);
-    InlinedStringTable tableAsItWas{state.Entries, {}, {}};
-    for (const TWTSEntry& entry : state.Entries) {
-        tableAsItWas.PlainLengths.push_back(
-            static_cast<std::uint16_t>(PlainTextLength(entry.Lines)));
-        tableAsItWas.ScriptLengths.push_back(
-            static_cast<std::uint16_t>(ScriptTextLength(entry.Lines)));
-    }
+    InlinedStringTable tableAsItWas{state.Entries, {}};
+    for (const TWTSEntry& entry : state.Entries)
+        for (const TextForm form : {TextForm::Plain, TextForm::Jass, TextForm::Lua})
+            tableAsItWas.Lengths[static_cast<std::size_t>(form)].push_back(
+                static_cast<std::uint16_t>(TextLength(entry.Lines, form)));
     return InlinedData(slot, tableAsItWas);
 }
 

@@ -1,0 +1,254 @@
+// Where the references of a Lua script stand: the script is followed the way Lua 5.3 reads
+// it, as far as its strings and comments go, in one pass from front to back. Everything else
+// in the language (names, numbers, operators) holds neither quotes nor comment starts, so it
+// is passed over without being understood.
+
+#include "processing/Inliner.h"
+
+#include <algorithm>
+#include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace parlune {
+
+namespace {
+
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet byteSet(std::string_view bytes) {
+    ByteSet set{};
+    for (const char byte : bytes)
+        set[static_cast<unsigned char>(byte)] = true;
+    return set;
+}
+
+// Inside a short string only these bytes end it, start an escape or break it off.
+constexpr ByteSet kStringStops = byteSet("\"'\\\r\n");
+// The white space that "\z" skips.
+constexpr ByteSet kSpaces = byteSet(" \t\n\v\f\r");
+constexpr ByteSet kDigits = byteSet("0123456789");
+constexpr ByteSet kHexDigits = byteSet("0123456789abcdefABCDEF");
+
+bool isIn(const ByteSet& set, char byte) {
+    return set[static_cast<unsigned char>(byte)];
+}
+
+// Walks a Lua script from one short string literal to the next.
+class LuaScanner {
+public:
+    explicit LuaScanner(std::string_view script) : script(script) {}
+
+    // Moves to the next short string literal. False at the end of the script, or where a
+    // string or comment is left open; Unterminated then tells where it starts.
+    bool NextLiteral() {
+        while ((at = nextCodeStop(at)) < script.size()) {
+            const char byte = script[at];
+            if (byte == '"' || byte == '\'')
+                return readShortString();
+            const bool followed = byte == '-' ? skipComment() : skipLongString(at, at);
+            if (!followed)
+                return false;
+        }
+        return false;
+    }
+
+    // The bytes of the current literal between its quotes.
+    std::size_t Begin() const { return begin; }
+    std::size_t End() const { return end; }
+
+    // Whether the bytes before offset, in the current literal, end in an escape that a byte
+    // after it could lengthen: a decimal escape of fewer than three digits, or "\z" with the
+    // white space it skips. The offsets asked for must rise.
+    bool AfterOpenEscape(std::size_t offset) {
+        while (nextEscape < openEscapeEnds.size() && openEscapeEnds[nextEscape] < offset)
+            ++nextEscape;
+        return nextEscape < openEscapeEnds.size() && openEscapeEnds[nextEscape] == offset;
+    }
+
+    std::optional<std::size_t> Unterminated() const { return unterminated; }
+
+private:
+    // Between tokens only a quote, "--" or "[" before "[" or "=" can start a string, a
+    // comment or a long string.
+    bool isCodeStop(std::size_t i) const {
+        const char byte = script[i];
+        const char next = i + 1 < script.size() ? script[i + 1] : '\0';
+        return byte == '"' || byte == '\'' || (byte == '-' && next == '-') ||
+               (byte == '[' && (next == '[' || next == '='));
+    }
+
+    // The first start of a string, comment or long string from on. Code is the bulk of a
+    // script and holds few of them, so sixteen bytes are looked at at a time where the
+    // processor can.
+    std::size_t nextCodeStop(std::size_t from) const {
+#if defined(__SSE2__)
+        const auto bytes = [&](std::size_t i) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(script.data() + i));
+        };
+        const auto equal = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+        for (; from + 17 <= script.size(); from += 16) {
+            const __m128i here = bytes(from);
+            const __m128i next = bytes(from + 1);
+            const __m128i quotes = _mm_or_si128(equal(here, '"'), equal(here, '\''));
+            const __m128i dashes = _mm_and_si128(equal(here, '-'), equal(next, '-'));
+            const __m128i brackets =
+                _mm_and_si128(equal(here, '['), _mm_or_si128(equal(next, '['), equal(next, '=')));
+            const int mask =
+                _mm_movemask_epi8(_mm_or_si128(quotes, _mm_or_si128(dashes, brackets)));
+            if (mask != 0)
+                return from + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        }
+#endif
+        while (from < script.size() && !isCodeStop(from))
+            ++from;
+        return from;
+    }
+
+    std::size_t skipTo(const ByteSet& stops, std::size_t from) const {
+        while (from < script.size() && !isIn(stops, script[from]))
+            ++from;
+        return from;
+    }
+
+    bool fail(std::size_t start) {
+        unterminated = start;
+        at = script.size();
+        return false;
+    }
+
+    // The level of the long bracket "[==[" at open, or nothing when none starts there.
+    std::optional<std::size_t> longBracketLevel(std::size_t open) const {
+        std::size_t close = open + 1;
+        while (close < script.size() && script[close] == '=')
+            ++close;
+        if (close < script.size() && script[close] == '[')
+            return close - open - 1;
+        return std::nullopt;
+    }
+
+    // Passes a long string or long comment whose bracket opens at open; a "[" that opens
+    // none is passed alone. start is where the construct begins.
+    bool skipLongString(std::size_t open, std::size_t start) {
+        const std::optional<std::size_t> level = longBracketLevel(open);
+        if (!level) {
+            at = open + 1;
+            return true;
+        }
+        const std::string closing = "]" + std::string(*level, '=') + "]";
+        const std::size_t close = script.find(closing, open + *level + 2);
+        if (close == std::string_view::npos)
+            return fail(start);
+        at = close + closing.size();
+        return true;
+    }
+
+    // Passes a "-" alone, or a comment to the end of its line or of its long bracket.
+    bool skipComment() {
+        const std::size_t start = at;
+        if (at + 1 >= script.size() || script[at + 1] != '-') {
+            ++at;
+            return true;
+        }
+        if (at + 2 < script.size() && script[at + 2] == '[' && longBracketLevel(at + 2))
+            return skipLongString(at + 2, start);
+        at = std::min(script.find_first_of("\r\n", at + 2), script.size());
+        return true;
+    }
+
+    bool readShortString() {
+        const std::size_t open = at;
+        const char quote = script[open];
+        begin = open + 1;
+        openEscapeEnds.clear();
+        nextEscape = 0;
+        for (std::size_t pos = begin; (pos = skipTo(kStringStops, pos)) < script.size();) {
+            const char byte = script[pos];
+            if (byte == quote) {
+                end = pos;
+                at = pos + 1;
+                return true;
+            }
+            if (byte == '\r' || byte == '\n')
+                break;
+            pos = byte == '\\' ? skipEscape(pos + 1) : pos + 1;
+        }
+        return fail(open);
+    }
+
+    // Passes the escape whose backslash ends right before pos; returns where it ends.
+    std::size_t skipEscape(std::size_t pos) {
+        if (pos >= script.size())
+            return pos;
+        const char byte = script[pos++];
+        if (byte == '\r' || byte == '\n') {
+            // "\r\n" and "\n\r" after a backslash are one line end.
+            if (pos < script.size() && (script[pos] == '\r' || script[pos] == '\n') &&
+                script[pos] != byte)
+                ++pos;
+        } else if (byte == 'z') {
+            pos = skipWhile(kSpaces, pos, script.size());
+            openEscapeEnds.push_back(pos);
+        } else if (isIn(kDigits, byte)) {
+            const std::size_t digitsEnd = skipWhile(kDigits, pos, std::min(pos + 2, script.size()));
+            if (digitsEnd - pos < 2)
+                openEscapeEnds.push_back(digitsEnd);
+            pos = digitsEnd;
+        } else if (byte == 'x') {
+            pos = skipWhile(kHexDigits, pos, std::min(pos + 2, script.size()));
+        } else if (byte == 'u' && pos < script.size() && script[pos] == '{') {
+            pos = skipWhile(kHexDigits, pos + 1, script.size());
+            pos += pos < script.size() && script[pos] == '}' ? 1 : 0;
+        }
+        return pos;
+    }
+
+    std::size_t skipWhile(const ByteSet& set, std::size_t from, std::size_t limit) const {
+        while (from < limit && isIn(set, script[from]))
+            ++from;
+        return from;
+    }
+
+    std::string_view script;
+    std::size_t at = 0;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::vector<std::size_t> openEscapeEnds;
+    std::size_t nextEscape = 0;
+    std::optional<std::size_t> unterminated;
+};
+
+} // namespace
+
+LuaPlaces PlaceLuaReferences(std::string_view script, const std::vector<Replacement>& references,
+                             const std::vector<std::uint32_t>& unreadable) {
+    LuaPlaces places;
+    places.Replaceable.assign(references.size(), false);
+    LuaScanner scanner(script);
+    std::size_t nextUnreadable = 0;
+    bool inLiteral = false;
+    bool holdsUnreadable = false;
+    const auto nextLiteral = [&] {
+        inLiteral = scanner.NextLiteral();
+        while (nextUnreadable < unreadable.size() && unreadable[nextUnreadable] < scanner.Begin())
+            ++nextUnreadable;
+        holdsUnreadable =
+            nextUnreadable < unreadable.size() && unreadable[nextUnreadable] < scanner.End();
+    };
+    nextLiteral();
+    for (std::size_t i = 0; i < references.size(); ++i) {
+        const std::size_t offset = references[i].Offset;
+        while (inLiteral && scanner.End() <= offset)
+            nextLiteral();
+        places.Replaceable[i] = inLiteral && scanner.Begin() <= offset && !holdsUnreadable &&
+                                !scanner.AfterOpenEscape(offset);
+    }
+    while (inLiteral)
+        nextLiteral();
+    places.Unterminated = scanner.Unterminated();
+    return places;
+}
+
+} // namespace parlune

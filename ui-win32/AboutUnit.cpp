@@ -50,6 +50,7 @@ void TAboutForm::ShowModal(HWND owner) {
     centreOver(owner);
     EnableWindow(owner, FALSE);
     ShowWindow(window, SW_SHOW);
+    SetFocus(GetDlgItem(window, kCloseButton));
     open = true;
     runModalLoop();
     EnableWindow(owner, TRUE);
@@ -103,7 +104,6 @@ void TAboutForm::createControls() {
     }
     titleLabel = created[0];
     authorLabel = created[1];
-    SetFocus(created[3]);
 }
 
 void TAboutForm::centreOver(HWND owner) {

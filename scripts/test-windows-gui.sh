@@ -19,6 +19,8 @@ fi
 
 export WINEPREFIX=$PWD/$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+# A Wine left from runs without this display would show the window on none.
+wineserver -w
 # With no window manager Wine draws the frames and captions itself.
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 
@@ -37,6 +39,15 @@ wait_for_window() {
     echo "no window \"$1\"" >&2
     return 1
 }
+# Until no window of that title is left (30 s at most).
+wait_until_gone() {
+    for _ in $(seq 150); do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    echo "the window \"$1\" stays open" >&2
+    return 1
+}
 # Types a full file name into the file dialog of that title and takes it.
 choose_file() {
     local dialog
@@ -44,12 +55,7 @@ choose_file() {
     xdotool windowfocus --sync "$dialog" key ctrl+a
     xdotool type --delay 5 "$(windows_path "$2")"
     xdotool key Return
-    for _ in $(seq 150); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
-        sleep 0.2
-    done
-    echo "the dialog \"$1\" stays open" >&2
-    return 1
+    wait_until_gone "$1"
 }
 convert=$(command -v convert-im6.q16 || command -v convert)
 screenshot() {
@@ -70,6 +76,7 @@ milliseconds() { echo $(($(date +%s%N) / 1000000)); }
 start=$(milliseconds)
 "$wine" "$build_dir/bin/parlune.exe" &
 program=$!
+trap 'kill "$program" 2>/dev/null || true' EXIT
 window=$(wait_for_window "Parlune 1.0.2")
 sleep 1
 screenshot windows-window-start.png
@@ -105,6 +112,22 @@ else
     diff "$check/expected.log" "$check/window.log" || true
     failures=1
 fi
+
+# Alt+A shows the About box, its client area 192 x 104 centred over the window; Enter closes it.
+xdotool windowfocus --sync "$window" key alt+a
+about=$(wait_for_window AboutForm)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+main_x=$((X + WIDTH / 2)) main_y=$((Y + HEIGHT / 2))
+eval "$(xdotool getwindowgeometry --shell "$about")"
+about_x=$((X + WIDTH / 2)) about_y=$((Y + HEIGHT / 2))
+frame=$((WIDTH - 192)) # the borders; the caption adds to the height
+if [ $frame -le 0 ] || [ $((HEIGHT - 104 - frame)) -le 0 ] || [ $about_x -ne $main_x ] ||
+    [ $((about_y - main_y)) -gt 1 ] || [ $((main_y - about_y)) -gt 1 ]; then
+    echo "About box ${WIDTH}x${HEIGHT} at $about_x,$about_y, not centred over $main_x,$main_y"
+    failures=1
+fi
+xdotool windowfocus --sync "$about" key Return
+wait_until_gone AboutForm || failures=1
 
 xdotool windowfocus --sync "$window" key alt+F4
 for _ in $(seq 50); do

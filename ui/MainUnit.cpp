@@ -25,8 +25,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
-
 namespace parlune {
 
 namespace {

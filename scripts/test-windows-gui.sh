@@ -3,7 +3,8 @@
 # own: Alt+S and the open dialog choose a copy of examples/Example.w3x, Alt+T and the save dialog
 # a new target, Alt+P runs. The run must end with "Everything done." in the log (copied out of
 # the window through the clipboard), its lines and the written map must be those of the Linux
-# parlune-cli on the same map, and Alt+F4 must end the program.
+# parlune-cli on the same map; Alt+A must show the About box centred over the window, Alt+F4
+# must end the program, and parlune.exe MAP must start with MAP chosen as the source.
 # Needs scripts/build-windows.sh and the Linux programs (scripts/test-windows.sh makes both).
 # With --screenshots DIR it also saves the window at start and after the run into DIR.
 set -euo pipefail
@@ -129,15 +130,28 @@ fi
 xdotool windowfocus --sync "$about" key Return
 wait_until_gone AboutForm || failures=1
 
-xdotool windowfocus --sync "$window" key alt+F4
-for _ in $(seq 50); do
-    kill -0 "$program" 2>/dev/null || break
-    sleep 0.2
-done
-if kill -0 "$program" 2>/dev/null; then
+close_program() {
+    xdotool windowfocus --sync "$window" key alt+F4
+    for _ in $(seq 50); do
+        kill -0 "$program" 2>/dev/null || return 0
+        sleep 0.2
+    done
     echo "parlune.exe did not end on Alt+F4"
     kill "$program"
     failures=1
+}
+close_program
+
+# parlune.exe MAP starts with MAP, given by a relative name, chosen as the source.
+(cd "$check" && exec "$wine" "$PWD/../bin/parlune.exe" Example.w3x) &
+program=$!
+window=$(wait_for_window "Parlune 1.0.2")
+sleep 1
+if [ "$(copy_log)" != "Selected \"$(windows_path "$check/Example.w3x")\" as source file" ]; then
+    echo "parlune.exe MAP: not chosen as the source"
+    failures=1
 fi
+close_program
+
 echo "window test $(($(milliseconds) - start)) ms"
 exit $failures

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Cross-compiles the Windows programs and the test suite with mingw-w64 into BUILD_DIR
-# (default: build-windows) and packs dist/parlune-<version>-windows-x64.zip: the programs,
+# (default: build-windows) and packs dist/parlune-<version>-windows-x64.zip: the programs (the
+# command line parlune-cli.exe and the window parlune.exe),
 # linked statically (no DLL beside them), README.md and the licences. Installs the Debian
 # packages it needs when they are missing. Extra arguments go to CMake.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine64 xvfb xauth zip)
+# librsvg2-bin and icoutils make the window's icon; xdotool and xclip drive the window in
+# scripts/test-windows-gui.sh, x11-apps and imagemagick take its pictures.
+packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine64 xvfb xauth zip
+          librsvg2-bin icoutils xdotool xclip x11-apps imagemagick)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \

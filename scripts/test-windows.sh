@@ -2,7 +2,8 @@
 # Builds the Windows programs and tests (scripts/build-windows.sh) and runs them under Wine:
 # the whole test suite, then parlune-cli on examples/Example.w3x and on a copy of it with a
 # name in other scripts, whose log and written map must be those of the Linux parlune-cli,
-# member by member. Prints how long the build and the runs took.
+# member by member; then the window, driven by keys (scripts/test-windows-gui.sh). Prints how
+# long the build and the runs took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build-windows}
@@ -59,8 +60,15 @@ for map in "Example.w3x" "Карта 地图 지도.w3x"; do
 done
 compared=$(seconds)
 
+# The window, driven by keys as a person would.
+BUILD_DIR=$build_dir LINUX_BUILD_DIR=$linux_dir scripts/test-windows-gui.sh || failures=1
+driven=$(seconds)
+
 echo "build $((built - start)) s, Linux programs and Wine set-up $((prepared - built)) s," \
-     "test suite $((tested - prepared)) s, command line $((compared - tested)) s"
+     "test suite $((tested - prepared)) s, command line $((compared - tested)) s," \
+     "window $((driven - compared)) s"
 echo "parlune-cli.exe: $(stat -c %s "$build_dir/bin/parlune-cli.exe") bytes" \
      "($(stat -c %s "$build_dir/dist/"*/parlune-cli.exe) stripped, in the zip)"
+echo "parlune.exe: $(stat -c %s "$build_dir/bin/parlune.exe") bytes" \
+     "($(stat -c %s "$build_dir/dist/"*/parlune.exe) stripped, in the zip)"
 exit $failures

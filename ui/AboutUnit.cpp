@@ -1,6 +1,7 @@
 #include "ui/AboutUnit.h"
 
 #include "Version.h"
+#include "ui/MainFormBehaviour.h"
 #include "ui/ProgramIcon.h"
 
 #include <QLabel>
@@ -26,9 +27,10 @@ TAboutForm::TAboutForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      AboutPanel(new QWidget(this)), TitleLabel(new QLabel(QStringLiteral("Parlune"), AboutPanel)),
-      AuthorLabel(new QLabel(QStringLiteral("by the Parlune developers"), AboutPanel)),
-      LibraryLabel(new QLabel(QStringLiteral("MPQ archives: StormLib"), AboutPanel)),
+      AboutPanel(new QWidget(this)),
+      TitleLabel(new QLabel(QString::fromUtf8(kAboutTitle), AboutPanel)),
+      AuthorLabel(new QLabel(QString::fromUtf8(kAuthorCredit), AboutPanel)),
+      LibraryLabel(new QLabel(QString::fromUtf8(kLibraryCredit), AboutPanel)),
       CloseButton(new QPushButton(QStringLiteral("&Close"), this)) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("AboutForm"));

@@ -5,7 +5,6 @@
 #include "ui/AboutUnit.h"
 #include "ui/ModalRunner.h"
 #include "ui/ProgramIcon.h"
-#include "ui/ReadmeText.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,17 +25,9 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
-
 namespace parlune {
 
 namespace {
-
-const QString kOpenFilter =
-    QStringLiteral("Warcraft III Maps|*.w3m;*.w3x|Warcraft III Frozen Throne Maps|*.w3x|"
-                   "Warcraft III Reign of Chaos Maps|*.w3m");
-const QString kReignOfChaosFilter = QStringLiteral("Warcraft III Reign of Chaos Map|*.w3m");
-const QString kFrozenThroneFilter = QStringLiteral("Warcraft III Frozen Throne Map|*.w3x");
 
 constexpr QSize kButtonSize{90, 23};
 constexpr int kButtonTop = 8;
@@ -80,27 +71,12 @@ QString chosenFile(const QFileDialog& dialog) {
 
 } // namespace
 
-const QString& ApplicationTitle() {
-    static const QString title = QString::fromUtf8(kProgramTitle);
-    return title;
-}
-
-QString FileExtension(const QString& fileName) {
-    static const QString separators = QStringLiteral("\\:/");
-    qsizetype nameStart = 0;
-    for (const QChar separator : separators)
-        nameStart = std::max(nameStart, fileName.lastIndexOf(separator) + 1);
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    return dot >= nameStart ? fileName.mid(dot) : QString();
-}
-
 QStringList NameFilters(const QString& filter) {
-    const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString patterns = parts[i + 1].split(QLatin1Char(';')).join(QLatin1Char(' '));
-        filters.append(parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')'));
-    }
+    for (const auto& [description, patterns] : FilterPairs(filter.toStdString()))
+        filters.append(toDisplay(description) + QStringLiteral(" (") +
+                       toDisplay(patterns).split(QLatin1Char(';')).join(QLatin1Char(' ')) +
+                       QLatin1Char(')'));
     return filters;
 }
 
@@ -115,7 +91,7 @@ TMainForm::TMainForm(ModalRunner& modals, QWidget* parent)
       OpenDialog(new QFileDialog(this)), SaveDialog(new QFileDialog(this)),
       AboutForm(new TAboutForm(this)), modals(modals) {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(ApplicationTitle());
+    setWindowTitle(toDisplay(ApplicationTitle()));
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     setFont(eightPointFont(QStringLiteral("Microsoft Sans Serif")));
@@ -144,7 +120,7 @@ void TMainForm::setUpControls() {
     LogMemo->setAcceptDrops(false); // a dropped file goes to the window
     LogMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     LogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    LogMemo->setPlainText(ReadmeText());
+    LogMemo->setPlainText(toDisplay(ReadmeText()));
 
     ControlsPanel->setObjectName(QStringLiteral("ControlsPanel"));
     const struct {
@@ -171,8 +147,7 @@ void TMainForm::setUpControls() {
     for (QPushButton* button : {SourceButton, TargetButton, AboutButton})
         button->setAutoDefault(true);
     ProcessButton->setDefault(true);
-    TargetButton->setEnabled(false);
-    ProcessButton->setEnabled(false);
+    applyControls();
     SourceButton->setFocus();
 }
 
@@ -189,7 +164,7 @@ void TMainForm::setUpDialogs() {
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
     OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog->setNameFilters(NameFilters(kOpenFilter));
+    OpenDialog->setNameFilters(NameFilters(QString::fromUtf8(kOpenFilter)));
     SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog->setFileMode(QFileDialog::AnyFile);
@@ -207,38 +182,39 @@ void TMainForm::connectHandlers() {
 }
 
 void TMainForm::Log(const std::string& text) {
-    appendLog(text, false);
+    appendLog(text, LogLevel::Step);
 }
 
 void TMainForm::LogAtLevel(LogLevel level, const std::string& text) {
-    appendLog(text, level == LogLevel::Detail);
+    appendLog(text, level);
 }
 
-void TMainForm::appendLog(const std::string& text, bool detail) {
+void TMainForm::appendLog(const std::string& text, LogLevel level) {
     restoreCaption();
-    pendingLog.append(toDisplay(text));
-    if (!detail || !sinceLogShown.isValid() || sinceLogShown.elapsed() >= kLogBatchMs)
-        showPendingLog();
+    showLog(behaviour.AddLogLine(text, level));
     QCoreApplication::processEvents();
 }
 
-// The view spends far more on each append than on each line, and detail lines come by the
-// thousand in quick succession; so they reach the view in batches at most kLogBatchMs apart.
-// Every other line may stand before a long phase and shows at once, with the lines before it.
-void TMainForm::showPendingLog() {
-    if (pendingLog.isEmpty())
+void TMainForm::showLog(const std::optional<std::string>& lines) {
+    if (!lines)
         return;
-    LogMemo->appendPlainText(pendingLog.join(QLatin1Char('\n')));
-    pendingLog.clear();
+    LogMemo->appendPlainText(toDisplay(*lines));
     QScrollBar* scrollBar = LogMemo->verticalScrollBar();
     scrollBar->setValue(scrollBar->maximum());
-    sinceLogShown.start();
 }
 
 void TMainForm::EnableRunControls(bool enabled) {
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             SourceButton, TargetButton, ProcessButton, VerboseCheck, NoCompactCheck})
-        control->setEnabled(enabled);
+    behaviour.EnableRunControls(enabled);
+    applyControls();
+}
+
+void TMainForm::applyControls() {
+    const ControlStates& states = behaviour.Controls();
+    SourceButton->setEnabled(states.source);
+    TargetButton->setEnabled(states.target);
+    ProcessButton->setEnabled(states.process);
+    VerboseCheck->setEnabled(states.options);
+    NoCompactCheck->setEnabled(states.options);
 }
 
 bool TMainForm::Verbose() const {
@@ -250,26 +226,20 @@ bool TMainForm::NoCompact() const {
 }
 
 void TMainForm::CompactionProgress(std::uint64_t done, std::uint64_t total) {
-    showPendingLog();
-    const int percent =
-        total == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(done, total) * 100 / total);
-    if (percent != compactionPercent) {
-        compactionPercent = percent;
-        setWindowTitle(ApplicationTitle() + QStringLiteral(" - compacting %1%").arg(percent));
-    }
+    showLog(behaviour.TakePendingLog());
+    if (const auto caption = behaviour.ProgressCaption(done, total))
+        setWindowTitle(toDisplay(*caption));
     QCoreApplication::processEvents();
 }
 
 void TMainForm::settleAfterRun() {
-    showPendingLog();
+    showLog(behaviour.TakePendingLog());
     restoreCaption();
 }
 
 void TMainForm::restoreCaption() {
-    if (compactionPercent < 0)
-        return;
-    compactionPercent = -1;
-    setWindowTitle(ApplicationTitle());
+    if (const auto caption = behaviour.RestoredCaption())
+        setWindowTitle(toDisplay(*caption));
 }
 
 void TMainForm::SourceButtonClick() {
@@ -295,28 +265,22 @@ void TMainForm::ChooseSource(const QString& chosen) {
     SourcePath = toPathBytes(fileName);
     LogMemo->clear();
     LogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Log("Selected \"" + SourcePath + "\" as source file");
+    Log(SourceSelectedLine(SourcePath));
     SaveDialog->selectFile(fileName);
-    TargetButton->setEnabled(true);
-    ProcessButton->setEnabled(false);
+    behaviour.SourceChosen();
+    applyControls();
 }
 
 // Sets the save dialog up for the kind of map chosen, or tells the user that only maps can be
 // loaded. The comparison is case-sensitive, so "Map.W3X" is refused.
 bool TMainForm::acceptSourceExtension(const QString& fileName) {
-    const QString extension = FileExtension(fileName);
-    if (extension == QStringLiteral(".w3m")) {
-        SaveDialog->setNameFilters(NameFilters(kReignOfChaosFilter));
-        SaveDialog->setDefaultSuffix(QStringLiteral("w3m"));
+    if (const auto setting = SaveSettingFor(fileName.toStdString())) {
+        SaveDialog->setNameFilters(NameFilters(toDisplay(setting->filter)));
+        SaveDialog->setDefaultSuffix(toDisplay(setting->defaultExtension));
         return true;
     }
-    if (extension == QStringLiteral(".w3x")) {
-        SaveDialog->setNameFilters(NameFilters(kFrozenThroneFilter));
-        SaveDialog->setDefaultSuffix(QStringLiteral("w3x"));
-        return true;
-    }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                    QStringLiteral("Only Warcraft III maps can be loaded!"), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kRefusalCaption),
+                    QString::fromUtf8(kRefusalText), QMessageBox::Ok, this);
     modals.Exec(box);
     return false;
 }
@@ -325,8 +289,9 @@ void TMainForm::TargetButtonClick() {
     if (modals.Exec(*SaveDialog) != QDialog::Accepted)
         return;
     TargetPath = toPathBytes(chosenFile(*SaveDialog));
-    Log("Selected \"" + TargetPath + "\" as target file");
-    ProcessButton->setEnabled(true);
+    Log(TargetSelectedLine(TargetPath));
+    behaviour.TargetChosen();
+    applyControls();
 }
 
 void TMainForm::AboutButtonClick() {
@@ -334,11 +299,10 @@ void TMainForm::AboutButtonClick() {
 }
 
 void TMainForm::ProcessButtonClick() {
-    running = true;
+    behaviour.StartRun();
     guarded([this] { Run(); });
     settleAfterRun();
-    running = false;
-    if (quitAfterRun)
+    if (behaviour.EndRun())
         close();
 }
 
@@ -354,8 +318,8 @@ void TMainForm::guarded(const std::function<void()>& handler) {
 }
 
 void TMainForm::showFailure(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), toDisplay(DisplayText(message)),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, toDisplay(ApplicationTitle()),
+                    toDisplay(DisplayText(message)), QMessageBox::Ok, this);
     modals.Exec(box);
 }
 
@@ -397,8 +361,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (running) {
-        quitAfterRun = true;
+    if (!behaviour.CloseRequested()) {
         event->ignore();
         return;
     }
@@ -406,7 +369,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 QString TMainForm::droppableFile(const QMimeData* data) const {
-    if (running || data == nullptr || data->urls().size() != 1)
+    if (behaviour.Running() || data == nullptr || data->urls().size() != 1)
         return QString();
     return data->urls().front().toLocalFile();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "processing/MapProcessor.h"
+#include "ui/MainFormBehaviour.h"
 
-#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -20,14 +20,6 @@ namespace parlune {
 
 class ModalRunner;
 class TAboutForm;
-
-// The window's caption, which is also the application title that captions the error box.
-const QString& ApplicationTitle();
-
-// The extension of a file name as the source check compares it: from the last dot of the
-// name part on, the dot included; empty when the name part has no dot. The name part is what
-// follows the last backslash or colon (on this system also the last slash).
-QString FileExtension(const QString& fileName);
 
 // Qt's name filters for a filter written as description|pattern pairs separated by vertical
 // bars, with several patterns of one pair separated by semicolons.
@@ -81,7 +73,6 @@ public:
     static constexpr QSize kOuterSize{600, 400};
     static constexpr int kMargin = 8;
     static constexpr int kPanelHeight = 31;
-    static constexpr int kLogBatchMs = 20;
 
 protected:
     bool event(QEvent* event) override;
@@ -103,9 +94,10 @@ private:
     void fitOuterSize();
     void guarded(const std::function<void()>& handler);
     void showFailure(const std::string& message);
-    void appendLog(const std::string& text, bool detail);
+    void appendLog(const std::string& text, LogLevel level);
     void restoreCaption();
-    void showPendingLog();
+    void showLog(const std::optional<std::string>& lines);
+    void applyControls();
     // Shows every line logged so far and the caption without the compaction's progress.
     void settleAfterRun();
     bool acceptSourceExtension(const QString& fileName);
@@ -113,12 +105,8 @@ private:
     QString droppableFile(const QMimeData* data) const;
 
     ModalRunner& modals;
-    bool running = false;
-    bool quitAfterRun = false;
-    int compactionPercent = -1;
+    MainFormBehaviour behaviour;
     bool startSizeFitted = false;
-    QStringList pendingLog;
-    QElapsedTimer sinceLogShown;
 };
 
 } // namespace parlune

@@ -3,7 +3,7 @@
 
 #include "tests/ui/WindowFixture.h"
 #include "ui/AboutUnit.h"
-#include "ui/ReadmeText.h"
+#include "ui/MainFormBehaviour.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -106,7 +106,7 @@ private Q_SLOTS:
         WindowFixture f;
         const QStringList lines = f.LogLines();
         QCOMPARE(lines.size(), 33);
-        QCOMPARE(f.window.LogMemo->toPlainText(), ReadmeText());
+        QCOMPARE(f.window.LogMemo->toPlainText(), QString::fromStdString(ReadmeText()));
         const QString rule(27, QLatin1Char('-'));
         const std::pair<int, QString> fixedLines[] = {
             {0, QStringLiteral("README")},
@@ -203,7 +203,7 @@ private Q_SLOTS:
         f.ChooseSource(QStringLiteral("/maps/Map.W3M"));
         QCOMPARE(f.modals.shown.back().text,
                  QStringLiteral("Only Warcraft III maps can be loaded!"));
-        QCOMPARE(f.window.LogMemo->toPlainText(), ReadmeText());
+        QCOMPARE(f.window.LogMemo->toPlainText(), QString::fromStdString(ReadmeText()));
         QCOMPARE(f.window.LogMemo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QCOMPARE(f.ControlStates(), kStart);
         QVERIFY(f.window.SourcePath.empty());
@@ -237,7 +237,7 @@ private Q_SLOTS:
     void takesTheExtensionFromTheNamePart() {
         QFETCH(QString, fileName);
         QFETCH(QString, extension);
-        QCOMPARE(FileExtension(fileName), extension);
+        QCOMPARE(QString::fromStdString(FileExtension(fileName.toStdString())), extension);
     }
 
     void cancelledDialogsChangeNothing() {
@@ -246,7 +246,7 @@ private Q_SLOTS:
         WindowFixture f;
         f.modals.AnswerCancel();
         f.Click(f.window.SourceButton);
-        QCOMPARE(f.window.LogMemo->toPlainText(), ReadmeText());
+        QCOMPARE(f.window.LogMemo->toPlainText(), QString::fromStdString(ReadmeText()));
         QCOMPARE(f.ControlStates(), kStart);
         QVERIFY(f.window.SourcePath.empty());
 

@@ -3,7 +3,7 @@
 
 #include "tests/ui/WindowFixture.h"
 #include "ui/AboutUnit.h"
-#include "ui/ReadmeText.h"
+#include "ui/MainFormBehaviour.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -76,8 +76,9 @@ private Q_SLOTS:
         } cases[] = {
             {{QStringLiteral("map.w3x")},
              {kSourceChosen, chosenLog(folder + QStringLiteral("/map.w3x")), {}}},
-            {{QStringLiteral("notes.txt")}, {kStart, ReadmeText(), {kRefused}}},
-            {{}, {kStart, ReadmeText(), {}}},
+            {{QStringLiteral("notes.txt")},
+             {kStart, QString::fromStdString(ReadmeText()), {kRefused}}},
+            {{}, {kStart, QString::fromStdString(ReadmeText()), {}}},
         };
         for (const auto& [arguments, expected] : cases) {
             WindowFixture f;
@@ -103,8 +104,8 @@ private Q_SLOTS:
             Outcome expected;
         } cases[] = {
             {{map}, true, {kSourceChosen, chosenLog(map), {}}},
-            {{notes}, true, {kStart, ReadmeText(), {kRefused}}},
-            {{map, map}, false, {kStart, ReadmeText(), {}}},
+            {{notes}, true, {kStart, QString::fromStdString(ReadmeText()), {kRefused}}},
+            {{map, map}, false, {kStart, QString::fromStdString(ReadmeText()), {}}},
         };
         for (const auto& [files, taken, expected] : cases) {
             WindowFixture f;

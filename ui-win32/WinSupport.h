@@ -1,0 +1,40 @@
+#pragma once
+
+// Text between the program's UTF-8 and Windows' UTF-16, the fonts the windows draw with, and
+// the way from a window to the object that drives it.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace parlune {
+
+std::wstring Wide(std::string_view utf8);
+std::string Utf8(std::wstring_view wide);
+// Wide, with each '\n' written as the "\r\n" that an edit control breaks lines at.
+std::wstring WideLines(std::string_view utf8);
+// A filter written as description|pattern pairs, as the file dialogs take it: each part ended
+// by a null character, the whole by one more.
+std::wstring DialogFilter(std::string_view filter);
+
+// A font of the face and the height in pixels (negative: the character height).
+HFONT MakeFont(const wchar_t* face, int height, bool bold);
+
+// The window procedure of a form class: hands the messages of the form's window to its
+// handle(), from the window's first message on. The form is CreateWindowExW's last argument,
+// kept in the window's user data, and names its window `window`.
+template <class Form>
+LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr || form->window != window)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return form->handle(message, wParam, lParam);
+}
+
+} // namespace parlune

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, checks the formatting, builds and runs the whole test suite twice: a plain build,
 # then one built by clang with AddressSanitizer and UndefinedBehaviorSanitizer, where any
-# report fails the run. --quick runs the plain pass only.
+# report fails the run; then cross-builds the Windows programs and tests them under Wine.
+# --quick runs the plain pass only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -21,4 +22,6 @@ if [ "${1:-}" != "--quick" ]; then
     CC=clang CXX=clang++ BUILD_DIR=build-sanitize scripts/build.sh -DPARLUNE_SANITIZE=ON \
         -DPARLUNE_BUILD_BENCH=OFF
     run_suite build-sanitize
+
+    scripts/test-windows.sh
 fi

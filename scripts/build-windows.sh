@@ -11,19 +11,7 @@ cd "$(dirname "$0")/.."
 # scripts/test-windows-gui.sh, x11-apps and imagemagick take its pictures.
 packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine64 xvfb xauth zip
           librsvg2-bin icoutils xdotool xclip x11-apps imagemagick)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
-        || missing+=("$package")
-done
-if [ ${#missing[@]} -ne 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/install-deps.sh "${packages[@]}"
 
 build_dir=${BUILD_DIR:-build-windows}
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \

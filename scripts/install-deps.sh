@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the program need, if any is missing.
+# Installs the Debian packages the build, the tests and the program need, if any is missing;
+# given package names, those instead.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config git clang-format libstorm-dev zlib1g-dev libbz2-dev libtomcrypt-dev
           libtommath-dev libgtest-dev libbenchmark-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth
           librsvg2-bin desktop-file-utils appstream libxml2-utils shared-mime-info man-db dpkg-dev
           lua5.3 liblua5.3-dev)
+[ $# -eq 0 ] || packages=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

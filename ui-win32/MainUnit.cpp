@@ -321,15 +321,11 @@ void TMainForm::ProcessButtonClick() {
         DestroyWindow(window);
 }
 
-// No exception may cross the window procedure, so every handler ends here. The run has
-// enabled its controls again by the time its failure arrives.
 void TMainForm::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& failure) {
+    RunHandler(handler, [this](const char* message) {
         settleAfterRun();
-        showFailure(failure.what());
-    }
+        showFailure(message);
+    });
 }
 
 void TMainForm::showFailure(const std::string& message) {

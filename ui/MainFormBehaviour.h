@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,6 +67,17 @@ struct ControlStates {
 
     bool operator==(const ControlStates&) const = default;
 };
+
+// Calls handler and hands the message of any failure it raises to failed. No toolkit lets an
+// exception cross its event loop, so every handler of a window runs through here; a run has
+// enabled its controls again by the time its failure arrives.
+template <typename Handler, typename Failed> void RunHandler(Handler&& handler, Failed&& failed) {
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        failed(failure.what());
+    }
+}
 
 // The state of the main window between the user's choices and the runs, and the log and the
 // caption as a run changes them. The window applies what this returns to its controls.

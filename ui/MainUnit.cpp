@@ -306,15 +306,11 @@ void TMainForm::ProcessButtonClick() {
         close();
 }
 
-// Qt lets no exception cross its event loop, so every handler ends here. The run has enabled
-// its controls again by the time its failure arrives.
 void TMainForm::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& failure) {
+    RunHandler(handler, [this](const char* message) {
         settleAfterRun();
-        showFailure(failure.what());
-    }
+        showFailure(message);
+    });
 }
 
 void TMainForm::showFailure(const std::string& message) {

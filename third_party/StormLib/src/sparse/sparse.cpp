@@ -4,7 +4,7 @@
 /* This module contains Huffmann (de)compression methods                     */
 /*                                                                           */
 /* Authors : Ladislav Zezula (ladik.zezula.net)                              */
-/*           ShadowFlare     (BlakFlare@hotmail.com)                         */
+/*           and a co-author of the first version                            */
 /*                                                                           */
 /*---------------------------------------------------------------------------*/
 /*   Date    Ver   Who  Comment                                              */

@@ -48,8 +48,12 @@ bool UpdatedCopy::Compact(const CompactionProgressCall& progress) {
     return result == api::CompactResult::Compacted;
 }
 
+// The library may write tables that name a member outside the file (an emptied member placed
+// at the old end of data, then the tables written below it), and that member would then be
+// lost to every reader. So the new map must open again, with every member reachable, before
+// it takes the target's place.
 void UpdatedCopy::Finish() {
-    if (!api::MpqCloseUpdatedArchive(std::move(archive)))
+    if (!api::MpqCloseUpdatedArchive(std::move(archive)) || !api::SFileOpenArchive(copy->Path()))
         throw ProcessingError(kWriteFailure);
     copy->Commit();
 }

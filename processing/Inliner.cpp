@@ -14,8 +14,8 @@
 #include "processing/ProcessingError.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
-#include <new>
 #include <optional>
 
 namespace parlune {
@@ -53,33 +53,33 @@ enum Surroundings : std::uint8_t {
     kMustStay = 8,         // no text may stand where it is (Lua: outside a short literal)
 };
 
-// Every proper prefix of the marker ends in one of these bytes, and every rest of it begins
-// with one of the others.
-constexpr std::string_view kPrefixEnds = "TRIGS";
-constexpr std::string_view kRestStarts = "RIGST_";
+// For every byte: whether a proper prefix of the marker ends in it, and whether the rest of
+// the marker after such a prefix begins with it. Looked up for every reference.
+enum ByteRole : std::uint8_t { kEndsPrefix = 1, kStartsRest = 2 };
+
+constexpr std::array<std::uint8_t, 256> kByteRoles = [] {
+    std::array<std::uint8_t, 256> roles{};
+    for (std::size_t length = 1; length < kReferenceMarker.size(); ++length) {
+        roles[static_cast<unsigned char>(kReferenceMarker[length - 1])] |= kEndsPrefix;
+        roles[static_cast<unsigned char>(kReferenceMarker[length])] |= kStartsRest;
+    }
+    return roles;
+}();
+
+bool hasRole(char byte, ByteRole role) {
+    return (kByteRoles[static_cast<unsigned char>(byte)] & role) != 0;
+}
 
 std::uint8_t surroundingsOf(std::string_view data, std::size_t lastEnd, std::size_t start,
                             std::size_t end) {
     std::uint8_t surroundings = 0;
     if (start - lastEnd < kJoiningBytes)
         surroundings |= kCloseToLast;
-    else if (kPrefixEnds.find(data[start - 1]) != std::string_view::npos)
+    else if (hasRole(data[start - 1], kEndsPrefix))
         surroundings |= kAfterMarkerStart;
-    if (end < data.size() && kRestStarts.find(data[end]) != std::string_view::npos)
+    if (end < data.size() && hasRole(data[end], kStartsRest))
         surroundings |= kBeforeMarkerRest;
     return surroundings;
-}
-
-// Sets aside room for as many references as the member can hold, one per marker's length; grown
-// by doubling, the references found would be copied into fresh memory again and again. Room
-// never written costs address space only. Where even that is refused, the room grows as the
-// references are found.
-template <typename Item>
-void reserveForReferences(std::vector<Item>& found, std::size_t memberSize) {
-    try {
-        found.reserve(memberSize / kReferenceMarker.size());
-    } catch (const std::bad_alloc&) {
-    }
 }
 
 // Records a replacement, with the number it names, and its surroundings for every reference
@@ -90,24 +90,22 @@ std::optional<std::string_view> findReferences(std::string_view data,
                                                std::vector<Replacement>& found,
                                                std::vector<std::uint8_t>& surroundings,
                                                std::vector<std::uint32_t>* unreadable) {
-    reserveForReferences(found, data.size());
-    reserveForReferences(surroundings, data.size());
     std::size_t lastEnd = 0;
-    for (std::size_t at = data.find(kReferenceMarker); at != std::string_view::npos;) {
+    for (std::size_t at = FindReferenceMarker(data, 0); at != std::string_view::npos;) {
         const std::string_view digits = DigitsAfterMarker(data, at);
         const std::optional<std::int32_t> number = ReferenceNumber(digits);
         if (!number && !unreadable)
             return digits;
         if (!number) {
             unreadable->push_back(static_cast<std::uint32_t>(at));
-            at = data.find(kReferenceMarker, at + kReferenceMarker.size() + digits.size());
+            at = FindReferenceMarker(data, at + kReferenceMarker.size() + digits.size());
             continue;
         }
         found.push_back({static_cast<std::uint32_t>(at), *number, kMissingString});
         const std::size_t end = at + kReferenceMarker.size() + digits.size();
         surroundings.push_back(surroundingsOf(data, lastEnd, at, end));
         lastEnd = end;
-        at = data.find(kReferenceMarker, end);
+        at = FindReferenceMarker(data, end);
     }
     return std::nullopt;
 }
@@ -323,28 +321,42 @@ std::uint32_t StringIndex::Find(std::int32_t id) const {
 }
 
 void StringIndex::MeasureRequestedTexts() {
-    std::vector<std::uint16_t>& plainLengths = lengths[static_cast<std::size_t>(TextForm::Plain)];
-    for (std::size_t place = 0; place < table.size(); ++place) {
-        const std::uint8_t requested = marks[place] & kRequested;
-        if (requested == 0)
-            continue;
-        const LineList& lines = table[place].Lines;
-        if ((marks[place] & kEdgesMeasured) == 0)
-            edges[place] = MeasureTextEdges(lines);
-        marks[place] |= kEdgesMeasured;
-        // The plain length costs next to nothing, and since escaping only ever adds bytes, a
-        // plain text too long to be inserted is too long in every form.
-        if (plainLengths[place] == kUnmeasured)
-            plainLengths[place] = capped(PlainTextLength(lines));
-        for (const TextForm form : {TextForm::Jass, TextForm::Lua}) {
-            std::uint16_t& length = lengths[static_cast<std::size_t>(form)][place];
-            if ((requested & requestedMark(form)) != 0 && length == kUnmeasured)
-                length = plainLengths[place] == kInlineLimit
-                             ? plainLengths[place]
-                             : capped(parlune::TextLength(lines, form));
-        }
-        marks[place] &= static_cast<std::uint8_t>(~kRequested);
+    std::vector<std::uint32_t> pending;
+    for (std::uint32_t place = 0; place < table.size(); ++place)
+        if ((marks[place] & kRequested) != 0)
+            pending.push_back(place);
+    // The lines of the strings lie all over the heap. Reading ahead lets their memory arrive
+    // while the strings before are measured: first a string's list of lines, then its first line.
+    constexpr std::size_t kListsAhead = 16;
+    constexpr std::size_t kLinesAhead = 8;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (i + kListsAhead < pending.size())
+            __builtin_prefetch(table[pending[i + kListsAhead]].Lines.data());
+        if (i + kLinesAhead < pending.size())
+            if (const LineList& lines = table[pending[i + kLinesAhead]].Lines; !lines.empty())
+                __builtin_prefetch(lines.front().data());
+        measure(pending[i]);
     }
+}
+
+void StringIndex::measure(std::uint32_t place) {
+    std::vector<std::uint16_t>& plainLengths = lengths[static_cast<std::size_t>(TextForm::Plain)];
+    const std::uint8_t requested = marks[place] & kRequested;
+    const LineList& lines = table[place].Lines;
+    if ((marks[place] & kEdgesMeasured) == 0)
+        edges[place] = MeasureTextEdges(lines);
+    marks[place] |= kEdgesMeasured;
+    // The plain length costs next to nothing, and since escaping only ever adds bytes, a
+    // plain text too long to be inserted is too long in every form.
+    if (plainLengths[place] == kUnmeasured)
+        plainLengths[place] = capped(PlainTextLength(lines));
+    for (const TextForm form : {TextForm::Jass, TextForm::Lua}) {
+        std::uint16_t& length = lengths[static_cast<std::size_t>(form)][place];
+        if ((requested & requestedMark(form)) != 0 && length == kUnmeasured)
+            length = plainLengths[place] == kInlineLimit ? plainLengths[place]
+                                                         : capped(parlune::TextLength(lines, form));
+    }
+    marks[place] &= static_cast<std::uint8_t>(~kRequested);
 }
 
 TextEdges MeasureTextEdges(const LineList& lines) {
@@ -361,7 +373,7 @@ TextEdges MeasureTextEdges(const LineList& lines) {
 }
 
 std::size_t MarkerStartAtEnd(std::string_view text) {
-    if (text.empty() || kPrefixEnds.find(text.back()) == std::string_view::npos)
+    if (text.empty() || !hasRole(text.back(), kEndsPrefix))
         return 0;
     for (std::size_t length = std::min(kReferenceMarker.size() - 1, text.size()); length > 0;
          --length)
@@ -384,14 +396,14 @@ std::optional<std::int32_t> ReferenceNumber(std::string_view digits) {
 
 std::size_t KeepReferencedStrings(std::string_view data, RetainedIds& retained) {
     std::size_t count = 0;
-    std::size_t at = data.find(kReferenceMarker);
+    std::size_t at = FindReferenceMarker(data, 0);
     while (at != std::string_view::npos) {
         const std::string_view digits = DigitsAfterMarker(data, at);
         if (const auto number = ReferenceNumber(digits)) {
             retained.insert(*number);
             ++count;
         }
-        at = data.find(kReferenceMarker, at + kReferenceMarker.size() + digits.size());
+        at = FindReferenceMarker(data, at + kReferenceMarker.size() + digits.size());
     }
     return count;
 }

@@ -22,6 +22,9 @@ namespace parlune {
 // The eight bytes every reference marker begins with; the string number's digits follow.
 inline constexpr std::string_view kReferenceMarker = "TRIGSTR_";
 
+// Where the first reference marker at or after from starts in data, or npos.
+std::size_t FindReferenceMarker(std::string_view data, std::size_t from);
+
 // A text of this many bytes or more is never inlined: the game crashes on loading a
 // member into which a longer string was inlined.
 inline constexpr std::size_t kInlineLimit = 1024;
@@ -112,6 +115,7 @@ private:
         return static_cast<std::uint8_t>(1 << static_cast<unsigned>(form));
     }
 
+    void measure(std::uint32_t place);
     bool numbersInRange() const { return !placesByNumber.empty(); }
     // Where id stands in the range of the table's numbers; past its end for numbers outside it.
     std::uint64_t rangeOffset(std::int32_t id) const {

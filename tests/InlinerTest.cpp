@@ -455,6 +455,23 @@ TEST(StringIndexLookUp, FindsTheFirstEntryOfEveryNumber) {
     }
 }
 
+// The marker search finds what a plain search finds, wherever the marker stands against the
+// blocks it reads: in data dense with near misses ("T" with "_" seven bytes on, cut markers),
+// from every start, up to the last byte.
+TEST(ReferenceMarkerSearch, FindsWhatAPlainSearchFinds) {
+    std::mt19937 rng(7);
+    const std::string pieces[] = {"TRIGSTR_", "TRIGSTR", "T______", "TRIGSTRT", "_", "x", "T"};
+    for (int round = 0; round < 300; ++round) {
+        std::string data;
+        while (data.size() < static_cast<std::size_t>(round % 90))
+            data += pieces[rng() % std::size(pieces)];
+        const std::string_view view(data);
+        for (std::size_t from = 0; from <= data.size() + 1; ++from)
+            ASSERT_EQ(FindReferenceMarker(view, from), view.find(kReferenceMarker, from))
+                << data << " from " << from;
+    }
+}
+
 // Texts are measured when asked for, in both forms, each as long as the text the writer makes;
 // a text too long to be inserted measures kInlineLimit.
 TEST(StringIndexTexts, MeasuresWhatTheWriterMakes) {
@@ -691,13 +708,17 @@ TEST(InlineStringsRun, InlinesIntoEveryObjectDataMemberAndTheLuaScript) {
                                     "Everything done.\n");
     EXPECT_EQ(ReadMember(run.TargetPath, "war3map.wts"), newTable);
     EXPECT_EQ(ReadMember(run.TargetPath, "war3map.lua"), newLua);
-    for (std::size_t i = kReportedFileCount; i < kMapFileCount; ++i)
-        if (kMapFileNames[i] != kLuaScriptName)
+    for (std::size_t i = kReportedFileCount; i < kMapFileCount; ++i) {
+        if (kMapFileNames[i] != kLuaScriptName) {
             EXPECT_EQ(ReadMember(run.TargetPath, std::string(kMapFileNames[i])), newObjects)
                 << kMapFileNames[i];
-    for (const Kestmarlapi::MemberSpec& member : members)
-        if (member.name.starts_with("war3map.wt") && member.name != "war3map.wts")
+        }
+    }
+    for (const Kestmarlapi::MemberSpec& member : members) {
+        if (member.name.starts_with("war3map.wt") && member.name != "war3map.wts") {
             EXPECT_EQ(ReadMember(run.TargetPath, member.name), member.data) << member.name;
+        }
+    }
 }
 
 // A map shaped like those the current editor saves: 3,000 strings named by the skin object

@@ -84,10 +84,30 @@ constexpr std::array<std::uint8_t, 256> kLuaByteLengths = [] {
 
 constexpr std::string_view kLuaLineEnd = "\\r\\n";
 
+// The bytes of word below 0x20, each as its highest bit: adding 0x60 to the low seven bits
+// carries into the highest bit from 0x20 up, and bytes from 0x80 up are none.
+std::uint64_t controlBytes(std::uint64_t word) {
+    constexpr std::uint64_t kLowBits = 0x7F7F7F7F7F7F7F7F;
+    constexpr std::uint64_t kFromSpace = 0x6060606060606060;
+    return ~(((word & kLowBits) + kFromSpace) | word | kLowBits);
+}
+
+// How many bytes a line takes in a Lua literal, eight bytes at a time as for the JASS script:
+// three more for each control byte and 0x7F, of which CR and LF give two back, and one more
+// for each backslash and quote.
 std::size_t luaLineLength(std::string_view line) {
-    std::size_t length = 0;
-    for (const char byte : line)
-        length += kLuaByteLengths[static_cast<unsigned char>(byte)];
+    std::size_t length = line.size();
+    std::size_t i = 0;
+    for (; i + sizeof(std::uint64_t) <= line.size(); i += sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, line.data() + i, sizeof word);
+        length +=
+            3 * countMarked(controlBytes(word) | bytesEqual(word, '\x7F')) +
+            countMarked(bytesEqual(word, '\\') | bytesEqual(word, '"') | bytesEqual(word, '\'')) -
+            2 * countMarked(bytesEqual(word, '\r') | bytesEqual(word, '\n'));
+    }
+    for (; i < line.size(); ++i)
+        length += kLuaByteLengths[static_cast<unsigned char>(line[i])] - 1u;
     return length;
 }
 

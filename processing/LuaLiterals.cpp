@@ -27,6 +27,7 @@ constexpr ByteSet byteSet(std::string_view bytes) {
 
 // Inside a short string only these bytes end it, start an escape or break it off.
 constexpr ByteSet kStringStops = byteSet("\"'\\\r\n");
+constexpr ByteSet kLineEnds = byteSet("\r\n");
 // The white space that "\z" skips.
 constexpr ByteSet kSpaces = byteSet(" \t\n\v\f\r");
 constexpr ByteSet kDigits = byteSet("0123456789");
@@ -154,7 +155,7 @@ private:
         }
         if (at + 2 < script.size() && script[at + 2] == '[' && longBracketLevel(at + 2))
             return skipLongString(at + 2, start);
-        at = std::min(script.find_first_of("\r\n", at + 2), script.size());
+        at = skipTo(kLineEnds, at + 2);
         return true;
     }
 

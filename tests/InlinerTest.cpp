@@ -542,7 +542,8 @@ std::string escapedByteByByte(const LineList& lines) {
 // across those eight, CR LF split between them included, measures what is made.
 TEST(InlinedTexts, MeasuredLengthsMatchTheTextsMade) {
     std::mt19937 random(7);
-    const std::string alphabet = "ab\\\"\r\n|";
+    // The bytes on either side of every class the escaping of either script tells apart.
+    const std::string alphabet = "ab\\\"'\r\n|\x7E\x7F\x80\xFF\x1F "s + '\0';
     std::string scratch;
     for (int round = 0; round < 4000; ++round) {
         LineList lines(1 + random() % 3);
@@ -560,6 +561,7 @@ TEST(InlinedTexts, MeasuredLengthsMatchTheTextsMade) {
             joined += "\r\n" + lines[i];
         ASSERT_EQ(plain, joined) << round;
         ASSERT_EQ(PlainTextLength(lines), plain.size()) << round;
+        ASSERT_EQ(LuaTextLength(lines), InlinedText(lines, TextForm::Lua, scratch).size()) << round;
     }
     for (const std::string& dense : {std::string(5000, '"'), std::string(5000, '\\')}) {
         EXPECT_EQ(ScriptTextLength({dense}), 10000u);

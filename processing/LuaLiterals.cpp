@@ -86,27 +86,50 @@ private:
     // processor can.
     std::size_t nextCodeStop(std::size_t from) const {
 #if defined(__SSE2__)
-        const auto bytes = [&](std::size_t i) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(script.data() + i));
-        };
-        const auto equal = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
         for (; from + 17 <= script.size(); from += 16) {
-            const __m128i here = bytes(from);
-            const __m128i next = bytes(from + 1);
-            const __m128i quotes = _mm_or_si128(equal(here, '"'), equal(here, '\''));
-            const __m128i dashes = _mm_and_si128(equal(here, '-'), equal(next, '-'));
-            const __m128i brackets =
-                _mm_and_si128(equal(here, '['), _mm_or_si128(equal(next, '['), equal(next, '=')));
-            const int mask =
-                _mm_movemask_epi8(_mm_or_si128(quotes, _mm_or_si128(dashes, brackets)));
-            if (mask != 0)
-                return from + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            const __m128i here = bytesAt(from);
+            const __m128i next = bytesAt(from + 1);
+            const __m128i quotes = _mm_or_si128(equalTo(here, '"'), equalTo(here, '\''));
+            const __m128i dashes = _mm_and_si128(equalTo(here, '-'), equalTo(next, '-'));
+            const __m128i brackets = _mm_and_si128(
+                equalTo(here, '['), _mm_or_si128(equalTo(next, '['), equalTo(next, '=')));
+            if (const int mask =
+                    _mm_movemask_epi8(_mm_or_si128(quotes, _mm_or_si128(dashes, brackets))))
+                return from + firstMarked(mask);
         }
 #endif
         while (from < script.size() && !isCodeStop(from))
             ++from;
         return from;
     }
+
+    // The first byte from on that ends a short string, starts an escape in it or breaks it off;
+    // sixteen bytes at a time where the processor can, as most literals are longer than a few.
+    std::size_t nextStringStop(std::size_t from) const {
+#if defined(__SSE2__)
+        for (; from + 16 <= script.size(); from += 16) {
+            const __m128i here = bytesAt(from);
+            const __m128i quotes = _mm_or_si128(equalTo(here, '"'), equalTo(here, '\''));
+            const __m128i lineEnds = _mm_or_si128(equalTo(here, '\r'), equalTo(here, '\n'));
+            if (const int mask = _mm_movemask_epi8(
+                    _mm_or_si128(equalTo(here, '\\'), _mm_or_si128(quotes, lineEnds))))
+                return from + firstMarked(mask);
+        }
+#endif
+        return skipTo(kStringStops, from);
+    }
+
+#if defined(__SSE2__)
+    __m128i bytesAt(std::size_t i) const {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(script.data() + i));
+    }
+    static __m128i equalTo(__m128i bytes, char byte) {
+        return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte));
+    }
+    static std::size_t firstMarked(int mask) {
+        return static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
 
     std::size_t skipTo(const ByteSet& stops, std::size_t from) const {
         while (from < script.size() && !isIn(stops, script[from]))
@@ -165,7 +188,7 @@ private:
         begin = open + 1;
         openEscapeEnds.clear();
         nextEscape = 0;
-        for (std::size_t pos = begin; (pos = skipTo(kStringStops, pos)) < script.size();) {
+        for (std::size_t pos = begin; (pos = nextStringStop(pos)) < script.size();) {
             const char byte = script[pos];
             if (byte == quote) {
                 end = pos;

@@ -276,6 +276,11 @@ std::size_t decideReferences(MapFileSlot& slot, const std::vector<std::uint8_t>&
     return made;
 }
 
+void prefetchFirstLine(const LineList& lines) {
+    if (!lines.empty())
+        __builtin_prefetch(lines.front().data());
+}
+
 void releaseSlot(MapFileSlot& slot) {
     slot = MapFileSlot();
 }
@@ -333,8 +338,7 @@ void StringIndex::MeasureRequestedTexts() {
         if (i + kListsAhead < pending.size())
             __builtin_prefetch(table[pending[i + kListsAhead]].Lines.data());
         if (i + kLinesAhead < pending.size())
-            if (const LineList& lines = table[pending[i + kLinesAhead]].Lines; !lines.empty())
-                __builtin_prefetch(lines.front().data());
+            prefetchFirstLine(table[pending[i + kLinesAhead]].Lines);
         measure(pending[i]);
     }
 }

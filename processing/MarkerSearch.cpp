@@ -2,8 +2,6 @@
 
 #include "processing/Inliner.h"
 
-#include <cstring>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -26,8 +24,7 @@ std::size_t FindReferenceMarker(std::string_view data, std::size_t from) {
                                             bytesEqual(from + kLastAt, kReferenceMarker.back()))));
         for (; candidates != 0; candidates &= candidates - 1) {
             const std::size_t at = from + static_cast<std::size_t>(__builtin_ctz(candidates));
-            if (std::memcmp(data.data() + at, kReferenceMarker.data(), kReferenceMarker.size()) ==
-                0)
+            if (data.compare(at, kReferenceMarker.size(), kReferenceMarker) == 0)
                 return at;
         }
     }

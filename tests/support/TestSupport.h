@@ -50,6 +50,16 @@ private:
     std::filesystem::path path;
 };
 
+// The extraction lines of a map that holds none of the eight rewritten members.
+inline const std::string kNoMembersLines = "     war3map.j not found inside map\n"
+                                           "     war3map.w3a not found inside map\n"
+                                           "     war3map.w3h not found inside map\n"
+                                           "     war3map.w3i not found inside map\n"
+                                           "     war3map.w3q not found inside map\n"
+                                           "     war3map.w3t not found inside map\n"
+                                           "     war3map.w3u not found inside map\n"
+                                           "     war3mapSkin.txt not found inside map\n";
+
 using Members = std::vector<Kestmarlapi::MemberSpec>;
 
 // Writes a map (512-byte header, then the archive) with the given members.

@@ -1,6 +1,7 @@
 #include "processing/InlinedText.h"
 
 #include <array>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -35,9 +36,24 @@ __m128i equalTo(__m128i bytes, char byte) {
     return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte));
 }
 
-std::size_t countMarked(__m128i marks) {
-    return static_cast<std::size_t>(
-        __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(marks))));
+// Adds up the bytes of blocks; each 64-bit half of the sum takes eight of them, so it cannot
+// overflow however long the line.
+class ByteSum {
+public:
+    void Add(__m128i bytes) { sum = _mm_add_epi64(sum, _mm_sad_epu8(bytes, _mm_setzero_si128())); }
+    std::size_t Total() const {
+        alignas(16) std::uint64_t halves[2];
+        _mm_store_si128(reinterpret_cast<__m128i*>(halves), sum);
+        return static_cast<std::size_t>(halves[0] + halves[1]);
+    }
+
+private:
+    __m128i sum = _mm_setzero_si128();
+};
+
+// The bytes of marks (each all ones or zero) cut down to the bits of weight.
+__m128i weighted(__m128i marks, char weight) {
+    return _mm_and_si128(marks, _mm_set1_epi8(weight));
 }
 #endif
 
@@ -48,13 +64,15 @@ std::size_t escapingGrowth(std::string_view line) {
     std::size_t i = 0;
 #if defined(__SSE2__)
     // A CR LF is a CR in a block with an LF in the same block read one byte later.
+    ByteSum sum;
     for (; i + kBlock < line.size(); i += kBlock) {
         const __m128i here = blockAt(line, i);
         const __m128i lineEnds =
             _mm_and_si128(equalTo(here, '\r'), equalTo(blockAt(line, i + 1), '\n'));
-        growth += countMarked(_mm_or_si128(equalTo(here, '\\'), equalTo(here, '"'))) +
-                  2 * countMarked(lineEnds);
+        const __m128i escaped = _mm_or_si128(equalTo(here, '\\'), equalTo(here, '"'));
+        sum.Add(_mm_or_si128(weighted(escaped, 1), weighted(lineEnds, 2)));
     }
+    growth = sum.Total();
 #endif
     for (; i < line.size(); ++i)
         growth += byteGrowth(line, i);
@@ -96,16 +114,20 @@ std::size_t luaLineLength(std::string_view line) {
     std::size_t length = line.size();
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Three more for each control byte and 0x7F, of which CR and LF give two back, and one
-    // more for each backslash and quote.
+    // Three more for each control byte and 0x7F, but one for CR and LF, which take a letter
+    // rather than three digits; one more for each backslash and quote.
+    ByteSum sum;
     for (; i + kBlock <= line.size(); i += kBlock) {
         const __m128i here = blockAt(line, i);
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(here, _mm_set1_epi8(0x1F)), here);
+        const __m128i control = _mm_or_si128(
+            _mm_cmpeq_epi8(_mm_min_epu8(here, _mm_set1_epi8(0x1F)), here), equalTo(here, '\x7F'));
+        const __m128i lineEnds = _mm_or_si128(equalTo(here, '\r'), equalTo(here, '\n'));
         const __m128i quotes = _mm_or_si128(equalTo(here, '"'), equalTo(here, '\''));
-        length += 3 * countMarked(_mm_or_si128(control, equalTo(here, '\x7F'))) +
-                  countMarked(_mm_or_si128(quotes, equalTo(here, '\\'))) -
-                  2 * countMarked(_mm_or_si128(equalTo(here, '\r'), equalTo(here, '\n')));
+        const __m128i escaped = _mm_or_si128(quotes, equalTo(here, '\\'));
+        sum.Add(_mm_or_si128(_mm_sub_epi8(weighted(control, 3), weighted(lineEnds, 2)),
+                             weighted(escaped, 1)));
     }
+    length += sum.Total();
 #endif
     for (; i < line.size(); ++i)
         length += kLuaByteLengths[static_cast<unsigned char>(line[i])] - 1u;

@@ -511,6 +511,7 @@ void MapProcessor::pruneEntries(const StringIndex& index, const RetainedIds& ret
             if (unneeded(Entries[k]))
                 logDetail("Removed string " + std::to_string(k));
     std::vector<TWTSEntry> kept;
+    kept.reserve(std::min(retained.size(), Entries.size()));
     for (std::uint32_t place = 0; place < Entries.size(); ++place) {
         TWTSEntry& entry = Entries[place];
         if (unneeded(entry))

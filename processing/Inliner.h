@@ -51,6 +51,7 @@ class RetainedIds {
 public:
     void insert(std::int32_t id) { numbers.Add(id, 1); }
     bool contains(std::int32_t id) const { return numbers.Get(id) != 0; }
+    std::size_t size() const { return numbers.Size(); }
 
 private:
     NumberTable numbers;

@@ -1,11 +1,9 @@
 #include "processing/InlinedText.h"
 
+#include "processing/ByteBlocks.h"
+
 #include <array>
 #include <cstdint>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace parlune {
 
@@ -29,11 +27,7 @@ std::size_t byteGrowth(std::string_view line, std::size_t i) {
 constexpr std::size_t kBlock = 16;
 
 __m128i blockAt(std::string_view line, std::size_t i) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-}
-
-__m128i equalTo(__m128i bytes, char byte) {
-    return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte));
+    return BlockAt(line.data() + i);
 }
 
 // Adds up the bytes of blocks; each 64-bit half of the sum takes eight of them, so it cannot
@@ -68,8 +62,8 @@ std::size_t escapingGrowth(std::string_view line) {
     for (; i + kBlock < line.size(); i += kBlock) {
         const __m128i here = blockAt(line, i);
         const __m128i lineEnds =
-            _mm_and_si128(equalTo(here, '\r'), equalTo(blockAt(line, i + 1), '\n'));
-        const __m128i escaped = _mm_or_si128(equalTo(here, '\\'), equalTo(here, '"'));
+            _mm_and_si128(EqualTo(here, '\r'), EqualTo(blockAt(line, i + 1), '\n'));
+        const __m128i escaped = _mm_or_si128(EqualTo(here, '\\'), EqualTo(here, '"'));
         sum.Add(_mm_or_si128(weighted(escaped, 1), weighted(lineEnds, 2)));
     }
     growth = sum.Total();
@@ -120,10 +114,10 @@ std::size_t luaLineLength(std::string_view line) {
     for (; i + kBlock <= line.size(); i += kBlock) {
         const __m128i here = blockAt(line, i);
         const __m128i control = _mm_or_si128(
-            _mm_cmpeq_epi8(_mm_min_epu8(here, _mm_set1_epi8(0x1F)), here), equalTo(here, '\x7F'));
-        const __m128i lineEnds = _mm_or_si128(equalTo(here, '\r'), equalTo(here, '\n'));
-        const __m128i quotes = _mm_or_si128(equalTo(here, '"'), equalTo(here, '\''));
-        const __m128i escaped = _mm_or_si128(quotes, equalTo(here, '\\'));
+            _mm_cmpeq_epi8(_mm_min_epu8(here, _mm_set1_epi8(0x1F)), here), EqualTo(here, '\x7F'));
+        const __m128i lineEnds = _mm_or_si128(EqualTo(here, '\r'), EqualTo(here, '\n'));
+        const __m128i quotes = _mm_or_si128(EqualTo(here, '"'), EqualTo(here, '\''));
+        const __m128i escaped = _mm_or_si128(quotes, EqualTo(here, '\\'));
         sum.Add(_mm_or_si128(_mm_sub_epi8(weighted(control, 3), weighted(lineEnds, 2)),
                              weighted(escaped, 1)));
     }

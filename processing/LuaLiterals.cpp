@@ -3,14 +3,11 @@
 // in the language (names, numbers, operators) holds neither quotes nor comment starts, so it
 // is passed over without being understood.
 
+#include "processing/ByteBlocks.h"
 #include "processing/Inliner.h"
 
 #include <algorithm>
 #include <array>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace parlune {
 
@@ -36,6 +33,45 @@ constexpr ByteSet kHexDigits = byteSet("0123456789abcdefABCDEF");
 bool isIn(const ByteSet& set, char byte) {
     return set[static_cast<unsigned char>(byte)];
 }
+
+// Between tokens only a quote, "--" or "[" before "[" or "=" can start a string, a comment or
+// a long string. The searches below look at whole blocks from from on and return the first
+// such start, or npos with from moved to the first byte not looked at; each block is read
+// twice, the second time one byte on, for the byte after each.
+#if defined(PARLUNE_WIDE_BLOCKS)
+__attribute__((target("avx2"))) std::size_t codeStopInWideBlocks(std::string_view script,
+                                                                 std::size_t& from) {
+    for (; from + 33 <= script.size(); from += 32) {
+        const __m256i here = WideBlockAt(script.data() + from);
+        const __m256i next = WideBlockAt(script.data() + from + 1);
+        const __m256i quotes = _mm256_or_si256(EqualTo(here, '"'), EqualTo(here, '\''));
+        const __m256i dashes = _mm256_and_si256(EqualTo(here, '-'), EqualTo(next, '-'));
+        const __m256i brackets = _mm256_and_si256(
+            EqualTo(here, '['), _mm256_or_si256(EqualTo(next, '['), EqualTo(next, '=')));
+        if (const std::uint32_t stops =
+                MarkedBits(_mm256_or_si256(quotes, _mm256_or_si256(dashes, brackets))))
+            return from + FirstMarked(stops);
+    }
+    return std::string_view::npos;
+}
+#endif
+
+#if defined(__SSE2__)
+std::size_t codeStopInBlocks(std::string_view script, std::size_t& from) {
+    for (; from + 17 <= script.size(); from += 16) {
+        const __m128i here = BlockAt(script.data() + from);
+        const __m128i next = BlockAt(script.data() + from + 1);
+        const __m128i quotes = _mm_or_si128(EqualTo(here, '"'), EqualTo(here, '\''));
+        const __m128i dashes = _mm_and_si128(EqualTo(here, '-'), EqualTo(next, '-'));
+        const __m128i brackets =
+            _mm_and_si128(EqualTo(here, '['), _mm_or_si128(EqualTo(next, '['), EqualTo(next, '=')));
+        if (const std::uint32_t stops =
+                MarkedBits(_mm_or_si128(quotes, _mm_or_si128(dashes, brackets))))
+            return from + FirstMarked(stops);
+    }
+    return std::string_view::npos;
+}
+#endif
 
 // Walks a Lua script from one short string literal to the next.
 class LuaScanner {
@@ -72,8 +108,7 @@ public:
     std::optional<std::size_t> Unterminated() const { return unterminated; }
 
 private:
-    // Between tokens only a quote, "--" or "[" before "[" or "=" can start a string, a
-    // comment or a long string.
+    // The byte by byte form of the block searches.
     bool isCodeStop(std::size_t i) const {
         const char byte = script[i];
         const char next = i + 1 < script.size() ? script[i + 1] : '\0';
@@ -82,21 +117,17 @@ private:
     }
 
     // The first start of a string, comment or long string from on. Code is the bulk of a
-    // script and holds few of them, so sixteen bytes are looked at at a time where the
+    // script and holds few of them, so a block of bytes is looked at at a time where the
     // processor can.
     std::size_t nextCodeStop(std::size_t from) const {
+#if defined(PARLUNE_WIDE_BLOCKS)
+        if (WideBlocksAvailable())
+            if (const std::size_t stop = codeStopInWideBlocks(script, from); stop != script.npos)
+                return stop;
+#endif
 #if defined(__SSE2__)
-        for (; from + 17 <= script.size(); from += 16) {
-            const __m128i here = bytesAt(from);
-            const __m128i next = bytesAt(from + 1);
-            const __m128i quotes = _mm_or_si128(equalTo(here, '"'), equalTo(here, '\''));
-            const __m128i dashes = _mm_and_si128(equalTo(here, '-'), equalTo(next, '-'));
-            const __m128i brackets = _mm_and_si128(
-                equalTo(here, '['), _mm_or_si128(equalTo(next, '['), equalTo(next, '=')));
-            if (const int mask =
-                    _mm_movemask_epi8(_mm_or_si128(quotes, _mm_or_si128(dashes, brackets))))
-                return from + firstMarked(mask);
-        }
+        if (const std::size_t stop = codeStopInBlocks(script, from); stop != script.npos)
+            return stop;
 #endif
         while (from < script.size() && !isCodeStop(from))
             ++from;
@@ -108,28 +139,16 @@ private:
     std::size_t nextStringStop(std::size_t from) const {
 #if defined(__SSE2__)
         for (; from + 16 <= script.size(); from += 16) {
-            const __m128i here = bytesAt(from);
-            const __m128i quotes = _mm_or_si128(equalTo(here, '"'), equalTo(here, '\''));
-            const __m128i lineEnds = _mm_or_si128(equalTo(here, '\r'), equalTo(here, '\n'));
-            if (const int mask = _mm_movemask_epi8(
-                    _mm_or_si128(equalTo(here, '\\'), _mm_or_si128(quotes, lineEnds))))
-                return from + firstMarked(mask);
+            const __m128i here = BlockAt(script.data() + from);
+            const __m128i quotes = _mm_or_si128(EqualTo(here, '"'), EqualTo(here, '\''));
+            const __m128i lineEnds = _mm_or_si128(EqualTo(here, '\r'), EqualTo(here, '\n'));
+            if (const std::uint32_t stops =
+                    MarkedBits(_mm_or_si128(EqualTo(here, '\\'), _mm_or_si128(quotes, lineEnds))))
+                return from + FirstMarked(stops);
         }
 #endif
         return skipTo(kStringStops, from);
     }
-
-#if defined(__SSE2__)
-    __m128i bytesAt(std::size_t i) const {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(script.data() + i));
-    }
-    static __m128i equalTo(__m128i bytes, char byte) {
-        return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte));
-    }
-    static std::size_t firstMarked(int mask) {
-        return static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-    }
-#endif
 
     std::size_t skipTo(const ByteSet& stops, std::size_t from) const {
         while (from < script.size() && !isIn(stops, script[from]))

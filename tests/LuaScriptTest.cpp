@@ -59,7 +59,7 @@ const std::vector<LiteralCase> kLiterals = {
 };
 
 // Written outside short literals: comments, long strings of several levels and bare code.
-const std::string kOutsideLiterals = "-- TRIGSTR_900 in a line comment\n"
+const std::string kOutsideLiterals = "-- \"TRIGSTR_900\" in a line comment\n"
                                      "--[==[ TRIGSTR_901 in a long comment ]==]\n"
                                      "local long = [[TRIGSTR_902]] .. [=[\"TRIGSTR_903\"]=]\n"
                                      "local bare = TRIGSTR_904\n";

@@ -8,8 +8,10 @@
 //
 //   build/bench/parlune_bench --benchmark_filter='Inliner(PlainSearch|Linear|Literal)'
 //   build/bench/parlune_bench --benchmark_filter=InlinerPeakMemory
+//   build/bench/parlune_bench --benchmark_filter=InlinerShareOfWholeRun
 //
-// (the second in a process of its own, so that no memory freed by other benchmarks is reused).
+// (the second in a process of its own, so that no memory freed by other benchmarks is reused;
+// the third puts the inliner's time beside that of a whole run on a map holding the members).
 // Times are the CPU time of the running thread, kernel time for its page faults included, so
 // that other work on the machine does not count. Counters: x_plain_search is the inliner's
 // time over the plain search's; x_faster is the literal inliner's time over the real one's on
@@ -19,9 +21,11 @@
 
 #include "tests/support/LiteralInliner.h"
 #include "tests/support/QuietProcessor.h"
+#include "tests/support/TestSupport.h"
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -312,6 +316,39 @@ void InlinerLiteral(benchmark::State& state) {
         state.counters["growth"] = perRun / half->second;
 }
 
+// The workload's table and members as a map holds them.
+parlune::test::Members membersOf(const RunState& input) {
+    parlune::test::Members members = {
+        {std::string(parlune::kStringTableName), input.StringTableData}};
+    for (std::size_t i = 0; i < parlune::kMapFileCount; ++i)
+        if (input.MapFiles[i].Present)
+            members.push_back({std::string(parlune::kMapFileNames[i]), input.MapFiles[i].Data});
+    return members;
+}
+
+// A whole run, from reading the map file to writing the new one, on a map holding the
+// workload: inliner_share is the inliner's time over the run's. The disk's waits belong to a
+// run, so it is timed by the wall clock.
+void InlinerShareOfWholeRun(benchmark::State& state) {
+    const Workload& workload = cachedWorkload(static_cast<int>(state.range(0)));
+    const parlune::test::ScratchDir folder;
+    QuietProcessor run;
+    run.SourcePath = parlune::test::MakeMap(folder, "source.w3x", membersOf(workload.state));
+    run.TargetPath = folder.File("target.w3x");
+    double whole = 0;
+    double inlining = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        run.Run();
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(elapsed.count());
+        whole += elapsed.count();
+        inlining += linearSeconds(workload.state);
+    }
+    reportInput(state, workload);
+    state.counters["inliner_share"] = inlining / whole;
+}
+
 std::size_t statusKilobytes(const char* field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
@@ -374,5 +411,11 @@ BENCHMARK(InlinerLiteral)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(InlinerPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(InlinerShareOfWholeRun)
+    ->Arg(-1)
+    ->Arg(1)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

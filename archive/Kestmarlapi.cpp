@@ -61,17 +61,54 @@ void useNeutralLocale() {
     SFileSetLocale(LANG_NEUTRAL);
 }
 
+template <typename Value> Value fileInfo(HANDLE handle, SFileInfoClass infoClass) {
+    Value value{};
+    if (!SFileGetFileInfo(handle, infoClass, &value, sizeof value, nullptr))
+        return Value{};
+    return value;
+}
+
+// The library looks members up in a process-wide locale. This sets it for the look-ups of one
+// scope and then back to neutral, which every other look-up expects.
+class LocaleScope {
+public:
+    explicit LocaleScope(Locale locale) { SFileSetLocale(locale); }
+    ~LocaleScope() { SFileSetLocale(LANG_NEUTRAL); }
+    LocaleScope(const LocaleScope&) = delete;
+    LocaleScope& operator=(const LocaleScope&) = delete;
+};
+
+// Opens the entry of name stored for locale. For a locale that has none, the library would
+// open the neutral entry instead; that is refused here as absent (ERROR_FILE_NOT_FOUND).
+LibraryFile openEntry(HANDLE mpq, const std::string& name, Locale locale) {
+    LibraryFile file;
+    {
+        const LocaleScope scope(locale);
+        file = OpenLibraryFile(mpq, name.c_str());
+    }
+    if (file && fileInfo<DWORD>(file.get(), SFileInfoLocale) != locale) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    return file;
+}
+
+enum class Registration { Absent, Registered, Unusable };
+
 // The library asserts when it replaces or deletes a member whose name it has never seen (an
 // archive without a complete "(listfile)"), or one that it knows under another name (two
 // names whose hash entries share a block). Opening the member once by name registers the
-// name. False when the member is known under another name or cannot be opened although it
+// name. Unusable when the member is known under another name or cannot be opened although it
 // is there: it must then be left alone.
-bool registerName(HANDLE mpq, const std::string& name) {
-    const LibraryFile file = OpenLibraryFile(mpq, name.c_str());
-    if (!file)
-        return GetLastError() == ERROR_FILE_NOT_FOUND; // absent, not merely unreadable
+Registration registerName(HANDLE mpq, const std::string& name, Locale locale) {
+    const LibraryFile file = openEntry(mpq, name, locale);
+    if (!file) // absent, or merely unreadable
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? Registration::Absent
+                                                      : Registration::Unusable;
     char knownName[MAX_PATH] = {};
-    return SFileGetFileName(file.get(), knownName) && strcasecmp(knownName, name.c_str()) == 0;
+    const bool sameName =
+        SFileGetFileName(file.get(), knownName) && strcasecmp(knownName, name.c_str()) == 0;
+    return sameName ? Registration::Registered : Registration::Unusable;
 }
 
 void report(OpenFailure* out, OpenFailure failure) {
@@ -171,13 +208,6 @@ bool everyMemberReachable(HANDLE mpq) {
     if (!SFileGetFileInfo(mpq, SFileMpqNumberOfFiles, &reachable, sizeof reachable, nullptr))
         return false;
     return reachable >= named.size();
-}
-
-template <typename Value> Value fileInfo(HANDLE handle, SFileInfoClass infoClass) {
-    Value value{};
-    if (!SFileGetFileInfo(handle, infoClass, &value, sizeof value, nullptr))
-        return Value{};
-    return value;
 }
 
 // Where and how a member is stored, as the raw checks below need it.
@@ -436,12 +466,35 @@ ArchiveHandle SFileOpenArchive(const std::string& path, OpenFailure* failure) {
     return archive;
 }
 
-ArchiveFileHandle SFileOpenFileEx(Archive& archive, const std::string& name) {
-    LibraryFile file = OpenLibraryFile(archive.mpq(), name.c_str());
+ArchiveFileHandle SFileOpenFileEx(Archive& archive, const std::string& name, Locale locale) {
+    LibraryFile file = openEntry(archive.mpq(), name, locale);
     if (!file)
         return nullptr;
     const bool damaged = !memberDataIsSafe(archive.path, archive.mpq(), file.get());
     return ArchiveFileHandle(new ArchiveFile{std::move(file), damaged});
+}
+
+std::vector<Locale> MemberLocales(Archive& archive, const std::string& name) {
+    std::vector<TMPQHash> hashes;
+    std::vector<TMPQBlock> blocks;
+    if (!readTable(archive.mpq(), SFileMpqHashTableSize, SFileMpqHashTable, hashes) ||
+        !readTable(archive.mpq(), SFileMpqBlockTableSize, SFileMpqBlockTable, blocks))
+        return {};
+    const std::uint32_t nameA = HashString(name, HashType::NameA);
+    const std::uint32_t nameB = HashString(name, HashType::NameB);
+    std::vector<Locale> locales;
+    for (const TMPQHash& hash : hashes) {
+        const DWORD index = hash.dwBlockIndex;
+        // The library opens no entry for another platform than the default one.
+        if (hash.dwName1 != nameA || hash.dwName2 != nameB || hash.lcLocale == LANG_NEUTRAL ||
+            hash.Platform != 0 || index >= blocks.size() ||
+            (blocks[index].dwFlags & MPQ_FILE_EXISTS) == 0)
+            continue;
+        locales.push_back(hash.lcLocale);
+    }
+    std::sort(locales.begin(), locales.end());
+    locales.erase(std::unique(locales.begin(), locales.end()), locales.end());
+    return locales;
 }
 
 std::uint64_t SFileGetFileSize(ArchiveFile& file) {
@@ -479,13 +532,13 @@ ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* fail
 }
 
 bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPieces& pieces,
-                          const std::string& name) {
-    if (!registerName(archive.mpq(), name)) {
+                          const std::string& name, Locale locale) {
+    if (registerName(archive.mpq(), name, locale) == Registration::Unusable) {
         archive.writeFailed = true;
         return false;
     }
     HANDLE file = nullptr;
-    bool ok = SFileCreateFile(archive.mpq(), name.c_str(), 0, size, LANG_NEUTRAL,
+    bool ok = SFileCreateFile(archive.mpq(), name.c_str(), 0, size, locale,
                               MPQ_FILE_COMPRESS | MPQ_FILE_REPLACEEXISTING, &file);
     std::uint64_t written = 0;
     const auto write = [&](std::string_view piece) {
@@ -506,14 +559,22 @@ bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPiec
     return ok;
 }
 
-DeleteResult MpqDeleteFile(Archive& archive, const std::string& name) {
+DeleteResult MpqDeleteFile(Archive& archive, const std::string& name, Locale locale) {
     if (isAttributesName(name))
         return archive.attributesRemoval;
-    if (!registerName(archive.mpq(), name))
+    // The library removes what a look-up in the set locale finds, which falls back to the
+    // neutral entry: only an entry known to be there may be removed.
+    switch (registerName(archive.mpq(), name, locale)) {
+    case Registration::Absent:
+        return DeleteResult::Absent;
+    case Registration::Unusable:
         return DeleteResult::Failed;
-    if (SFileRemoveFile(archive.mpq(), name.c_str(), 0))
-        return DeleteResult::Deleted;
-    return GetLastError() == ERROR_FILE_NOT_FOUND ? DeleteResult::Absent : DeleteResult::Failed;
+    case Registration::Registered:
+        break;
+    }
+    const LocaleScope scope(locale);
+    return SFileRemoveFile(archive.mpq(), name.c_str(), 0) ? DeleteResult::Deleted
+                                                           : DeleteResult::Failed;
 }
 
 CompactResult MpqCompactArchive(Archive& archive, const CompactProgress& progress) {

@@ -9,8 +9,15 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parlune::Kestmarlapi {
+
+// The language a member is stored for, as a Windows language identifier. One name can stand in
+// an archive once per locale; the neutral entry is the one every player gets unless there is one
+// for the player's language.
+using Locale = std::uint16_t;
+inline constexpr Locale kNeutralLocale = 0;
 
 struct Archive;
 struct ArchiveFile;
@@ -39,8 +46,14 @@ enum class OpenFailure {
 // opened; *failure, when given, then says why.
 ArchiveHandle SFileOpenArchive(const std::string& path, OpenFailure* failure = nullptr);
 
-// Opens a member of this archive (never a file on disk). Empty exactly when it is absent.
-ArchiveFileHandle SFileOpenFileEx(Archive& archive, const std::string& name);
+// Opens the entry of a member of this archive (never a file on disk) stored for locale. Empty
+// exactly when the archive has no such entry; another locale's entry is never taken instead.
+ArchiveFileHandle SFileOpenFileEx(Archive& archive, const std::string& name,
+                                  Locale locale = kNeutralLocale);
+
+// The locales other than neutral under which the archive holds name, ascending. They are found
+// by the name's hashes in the hash table, so an archive without "(listfile)" is covered too.
+std::vector<Locale> MemberLocales(Archive& archive, const std::string& name);
 
 // The size the archive declares for an open member, in bytes.
 std::uint64_t SFileGetFileSize(ArchiveFile& file);
@@ -64,12 +77,12 @@ ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* fail
 using PieceWriter = std::function<bool(std::string_view piece)>;
 using MemberPieces = std::function<bool(const PieceWriter& write)>;
 
-// Stores the size bytes that pieces hands over, in order, as the member name, compressed with
-// deflate, replacing a member of that name. False when any library call failed or the pieces
-// do not add up to size; the archive must then be abandoned, because the old member may
-// already be gone.
+// Stores the size bytes that pieces hands over, in order, as the member name in locale,
+// compressed with deflate, replacing the entry of that name and locale. False when any library
+// call failed or the pieces do not add up to size; the archive must then be abandoned, because
+// the old member may already be gone.
 bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPieces& pieces,
-                          const std::string& name);
+                          const std::string& name, Locale locale = kNeutralLocale);
 
 enum class DeleteResult {
     Deleted,
@@ -77,9 +90,11 @@ enum class DeleteResult {
     Failed, // the member is there and stays
 };
 
-// Deletes the member. For "(attributes)", which MpqOpenArchiveForUpdate removes, reports how
-// that went: Deleted when the archive had one as it was opened.
-DeleteResult MpqDeleteFile(Archive& archive, const std::string& name);
+// Deletes the entry of the member stored for locale. For "(attributes)", which
+// MpqOpenArchiveForUpdate removes, reports how that went: Deleted when the archive had one as it
+// was opened.
+DeleteResult MpqDeleteFile(Archive& archive, const std::string& name,
+                           Locale locale = kNeutralLocale);
 
 enum class CompactResult {
     Compacted,

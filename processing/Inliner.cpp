@@ -12,6 +12,7 @@
 #include "processing/InlinedText.h"
 #include "processing/MapProcessor.h"
 #include "processing/ProcessingError.h"
+#include "processing/Translations.h"
 
 #include <algorithm>
 #include <array>
@@ -132,6 +133,10 @@ bool staysInPlace(std::uint32_t place, MemberRules rules, const StringIndex& ind
            (rules.skin && index.Entry(place).Lines.size() >= 2);
 }
 
+// What becomes of a reference: its string's text takes its place, or it stays, for the text's
+// sake or for the translations' sake.
+enum class Outcome { Replaced, Kept, KeptForTranslations };
+
 // Follows a member's new bytes as its references are decided front to back, far enough to
 // keep every insertion from changing which string a marker names: a text may not make a
 // marker with the bytes around it, nor run on the digits of a marker left in place. What is
@@ -143,12 +148,15 @@ public:
         : data(data), index(index), form(form) {}
 
     // Decides the reference of replacement, with its surroundings, whose string must stay in
-    // place when mustStay, and follows the new bytes past it. True when the string's text takes
-    // its place.
-    bool Replaces(const Replacement& replacement, std::uint8_t surroundings, bool mustStay) {
+    // place when mustStay and may stay for translations when translated, and follows the new
+    // bytes past it.
+    Outcome Decide(const Replacement& replacement, std::uint8_t surroundings, bool mustStay,
+                   bool translated) {
         passTo(replacement.Offset, surroundings);
-        const bool replaces = !mustStay && allows(replacement, surroundings);
-        if (!replaces) {
+        const Outcome outcome = mustStay || !allows(replacement, surroundings) ? Outcome::Kept
+                                : translated ? Outcome::KeptForTranslations
+                                             : Outcome::Replaced;
+        if (outcome != Outcome::Replaced) {
             markerStart = 0; // the new bytes end in the marker's digits
             inDigits = true;
         } else if (textLength(replacement.Entry) > 0) {
@@ -156,7 +164,7 @@ public:
             inDigits = false;
         }
         last = replacement.Offset;
-        return replaces;
+        return outcome;
     }
 
 private:
@@ -234,10 +242,12 @@ void checkOffsetsFit(std::string_view name, std::size_t size) {
         ThrowTooLarge(std::string(name), size);
 }
 
-std::string inlinedLine(const Replacement& replacement, const StringIndex& index,
-                        std::string_view name) {
+std::string decisionLine(const Replacement& replacement, Outcome outcome, const StringIndex& index,
+                         std::string_view name) {
     const std::string number = std::to_string(replacement.Number);
     const std::string member(name);
+    if (outcome == Outcome::KeptForTranslations)
+        return "Kept string " + number + " for translations";
     if (replacement.Entry == StringIndex::kNotFound)
         return "Removed reference to non-existant string " + number + " in " + member;
     const std::size_t lineCount = index.Entry(replacement.Entry).Lines.size();
@@ -247,33 +257,50 @@ std::string inlinedLine(const Replacement& replacement, const StringIndex& index
     return "Inlined string " + number + " into " + member;
 }
 
+// Whether a reference must stay for the translations: its string's translations differ from
+// the root table's text, or the root table lacks a string that a translation may hold.
+bool keptForTranslations(const Replacement& replacement, const Translations& translations) {
+    return replacement.Entry == StringIndex::kNotFound ? translations.Hold(replacement.Number)
+                                                       : !translations.Agree(replacement.Entry);
+}
+
+struct Decisions {
+    std::size_t replaced = 0;
+    std::size_t keptForTranslations = 0;
+};
+
 // Decides the found references front to back. A reference whose string's text takes its
-// place stays in the slot, and inserted reports it; the string of every other one is retained.
-// Returns how many stay.
-template <typename Inserted>
-std::size_t decideReferences(MapFileSlot& slot, const std::vector<std::uint8_t>& surroundings,
-                             MemberRules rules, StringIndex& index, RetainedIds& retained,
-                             Inserted&& inserted) {
+// place stays in the slot; the string of every other one is retained, and report hears of
+// every reference but those kept for the text's sake.
+template <typename Report>
+Decisions decideReferences(MapFileSlot& slot, const std::vector<std::uint8_t>& surroundings,
+                           MemberRules rules, StringIndex& index, const Translations& translations,
+                           RetainedIds& retained, Report&& report) {
     std::vector<Replacement>& replacements = slot.Replacements;
     MarkerGuard guard(slot.Data, index, rules.form);
-    std::size_t made = 0;
+    Decisions decisions;
     for (std::size_t i = 0; i < replacements.size(); ++i) {
         const Replacement replacement = replacements[i];
         const bool missing = replacement.Entry == StringIndex::kNotFound;
         const bool mustStay = (surroundings[i] & kMustStay) != 0 ||
                               (!missing && staysInPlace(replacement.Entry, rules, index));
-        if (!guard.Replaces(replacement, surroundings[i], mustStay)) {
-            if (!missing)
-                retained.insert(replacement.Number);
+        const Outcome outcome = guard.Decide(replacement, surroundings[i], mustStay,
+                                             keptForTranslations(replacement, translations));
+        if (outcome != Outcome::Replaced) {
+            retained.insert(replacement.Number);
+            if (outcome == Outcome::KeptForTranslations) {
+                ++decisions.keptForTranslations;
+                report(replacement, outcome);
+            }
             continue;
         }
         if (!missing)
             index.MarkInserted(replacement.Entry);
-        replacements[made++] = replacement;
-        inserted(replacement);
+        replacements[decisions.replaced++] = replacement;
+        report(replacement, outcome);
     }
-    replacements.resize(made);
-    return made;
+    replacements.resize(decisions.replaced);
+    return decisions;
 }
 
 void prefetchFirstLine(const LineList& lines) {
@@ -399,17 +426,7 @@ std::optional<std::int32_t> ReferenceNumber(std::string_view digits) {
 }
 
 std::size_t KeepReferencedStrings(std::string_view data, RetainedIds& retained) {
-    std::size_t count = 0;
-    std::size_t at = FindReferenceMarker(data, 0);
-    while (at != std::string_view::npos) {
-        const std::string_view digits = DigitsAfterMarker(data, at);
-        if (const auto number = ReferenceNumber(digits)) {
-            retained.insert(*number);
-            ++count;
-        }
-        at = FindReferenceMarker(data, at + kReferenceMarker.size() + digits.size());
-    }
-    return count;
+    return ForEachReferenceNumber(data, [&](std::int32_t number) { retained.insert(number); });
 }
 
 void MapProcessor::InlineStrings() {
@@ -418,18 +435,22 @@ void MapProcessor::InlineStrings() {
     RetainedIds retained;
     InlinedStrings = {};
     StringIndex index(Entries);
+    const Translations translations(Entries, LocaleTables);
     for (std::size_t i = 0; i < kMapFileCount; ++i)
-        InlineIntoFile(kMapFileNames[i], MapFiles[i], index, retained);
+        InlineIntoFile(kMapFileNames[i], MapFiles[i], index, translations, retained);
     keepScannedReferences(retained);
     logStep("Removing inlined strings from war3map.wts...");
     index.HandOverLengths(InlinedStrings);
+    PruneLocaleTables(
+        LocaleTables, [&](std::int32_t id) { return index.Find(id) != StringIndex::kNotFound; },
+        [&](std::int32_t id) { return retained.contains(id); });
     pruneEntries(index, retained);
     logResult("Removed " + std::to_string(countBefore - Entries.size()) + " strings (" +
               std::to_string(Entries.size()) + " strings retained)");
 }
 
 void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
-                                  RetainedIds& retained) {
+                                  const Translations& translations, RetainedIds& retained) {
     slot.Replacements.clear();
     if (!slot.Present)
         return;
@@ -437,6 +458,11 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     const MemberRules rules = rulesFor(name);
     slot.Form = rules.form;
     const bool lua = rules.form == TextForm::Lua;
+    if (lua && IsPrecompiledLua(slot.Data)) {
+        logResult(std::string(name) + " left unchanged: precompiled chunk");
+        logKept(KeepReferencedStrings(slot.Data, retained), name);
+        return;
+    }
     std::vector<std::uint8_t> surroundings;
     std::vector<std::uint32_t> unreadableInLua;
     const std::optional<std::string_view> unreadable = findReferences(
@@ -451,17 +477,21 @@ void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Stri
     index.MeasureRequestedTexts();
     const bool verbose = Verbose();
     const std::size_t found = slot.Replacements.size();
-    const std::size_t made = decideReferences(
-        slot, surroundings, rules, index, retained, [&](const Replacement& replacement) {
-            if (verbose)
-                logDetail(inlinedLine(replacement, index, name));
-        });
+    const Decisions decisions =
+        decideReferences(slot, surroundings, rules, index, translations, retained,
+                         [&](const Replacement& replacement, Outcome outcome) {
+                             if (verbose)
+                                 logDetail(decisionLine(replacement, outcome, index, name));
+                         });
     // A marker without a number ends the run once the references before it are reported.
     if (unreadable)
         ThrowInvalidInteger(*unreadable);
-    logResult(std::to_string(made) + " strings inlined into " + std::string(name));
+    logResult(std::to_string(decisions.replaced) + " strings inlined into " + std::string(name));
+    if (decisions.keptForTranslations > 0)
+        logResult(std::to_string(decisions.keptForTranslations) +
+                  " references kept for translations in " + std::string(name));
     if (lua)
-        logKept(found - made, name);
+        logKept(found - decisions.replaced - decisions.keptForTranslations, name);
 }
 
 // In a Lua script only a marker inside a short string literal gives way to a text; the others
@@ -498,6 +528,11 @@ void MapProcessor::keepScannedReferences(RetainedIds& retained) {
         if (slot.Present)
             logKept(KeepReferencedStrings(slot.Data, retained), kScannedFileNames[i]);
         releaseSlot(slot);
+    }
+    for (const ScannedMember& member : OtherMembers) {
+        logKept(member.References, member.Label);
+        for (const std::int32_t number : member.Numbers)
+            retained.insert(number);
     }
 }
 

@@ -166,8 +166,28 @@ struct LuaPlaces {
 LuaPlaces PlaceLuaReferences(std::string_view script, const std::vector<Replacement>& references,
                              const std::vector<std::uint32_t>& unreadable);
 
+// Hands take the number of every well-formed reference in data, front to back, and returns
+// how many there were. Markers without digits or out of range are skipped: nothing is replaced
+// here.
+template <typename Take> std::size_t ForEachReferenceNumber(std::string_view data, Take&& take) {
+    std::size_t count = 0;
+    for (std::size_t at = FindReferenceMarker(data, 0); at != std::string_view::npos;) {
+        const std::string_view digits = DigitsAfterMarker(data, at);
+        if (const std::optional<std::int32_t> number = ReferenceNumber(digits)) {
+            take(*number);
+            ++count;
+        }
+        at = FindReferenceMarker(data, at + kReferenceMarker.size() + digits.size());
+    }
+    return count;
+}
+
 // Adds the number of every well-formed reference in data to retained and returns how many
-// there were. Markers without digits or out of range are skipped: nothing is replaced here.
+// there were.
 std::size_t KeepReferencedStrings(std::string_view data, RetainedIds& retained);
+
+// Whether a Lua script is a precompiled chunk, which the game loads as it is: its first byte,
+// after a byte-order mark and a first line starting with "#" that the loader skips, is ESC.
+bool IsPrecompiledLua(std::string_view script);
 
 } // namespace parlune

@@ -73,10 +73,21 @@ std::size_t codeStopInBlocks(std::string_view script, std::size_t& from) {
 }
 #endif
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Where Lua's loader starts to read a script: after a byte-order mark, and at the end of a
+// first line that starts with "#" (such as "#!/usr/bin/lua"), which it skips up to its LF.
+std::size_t chunkStart(std::string_view script) {
+    const std::size_t start = script.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    if (start < script.size() && script[start] == '#')
+        return std::min(script.find('\n', start), script.size());
+    return start;
+}
+
 // Walks a Lua script from one short string literal to the next.
 class LuaScanner {
 public:
-    explicit LuaScanner(std::string_view script) : script(script) {}
+    explicit LuaScanner(std::string_view script) : script(script), at(chunkStart(script)) {}
 
     // Moves to the next short string literal. False at the end of the script, or where a
     // string or comment is left open; Unterminated then tells where it starts.
@@ -255,7 +266,7 @@ private:
     }
 
     std::string_view script;
-    std::size_t at = 0;
+    std::size_t at;
     std::size_t begin = 0;
     std::size_t end = 0;
     std::vector<std::size_t> openEscapeEnds;
@@ -264,6 +275,18 @@ private:
 };
 
 } // namespace
+
+bool IsPrecompiledLua(std::string_view script) {
+    std::size_t first = script.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    if (first < script.size() && script[first] == '#') {
+        // The loader reads the byte after the skipped line's LF first.
+        const std::size_t lineEnd = script.find('\n', first);
+        if (lineEnd == std::string_view::npos)
+            return false;
+        first = lineEnd + 1;
+    }
+    return first < script.size() && script[first] == '\x1B';
+}
 
 LuaPlaces PlaceLuaReferences(std::string_view script, const std::vector<Replacement>& references,
                              const std::vector<std::uint32_t>& unreadable) {

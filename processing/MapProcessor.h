@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parlune {
 
@@ -13,6 +14,7 @@ class RetainedIds;
 class SourceMap;
 class StringIndex;
 class TargetArchive;
+class Translations;
 
 // How far a log line of a run is indented: a phase's first line, a result of the phase, and a
 // detail line, written only with "Debug output".
@@ -82,10 +84,14 @@ private:
     void runPhases();
     void extractFiles();
     void extractScript(SourceMap& source);
+    void extractLocaleTables(SourceMap& source, const std::vector<std::string>& listed);
+    void extractLocaleTable(SourceMap& source, const std::string& name, std::uint16_t locale);
+    void scanOtherMembers(SourceMap& source, const std::vector<std::string>& listed);
+    void scanMember(SourceMap& source, const std::string& name, std::uint16_t locale);
     // Records the replacements of one member's references and adds the numbers of the
     // references it keeps to retained.
     void InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
-                        RetainedIds& retained);
+                        const Translations& translations, RetainedIds& retained);
     // Marks the references of the Lua script that must stay; false when the whole script
     // stays as it is, every reference in it kept.
     bool placeLuaReferences(MapFileSlot& slot, const std::vector<std::uint32_t>& unreadable,
@@ -97,6 +103,8 @@ private:
     // The archive the new map is written through.
     std::unique_ptr<TargetArchive> openTarget();
     void storeStringTable(TargetArchive& target);
+    // Stores each readable translated table, or removes it when it has no strings left.
+    void storeLocaleTables(TargetArchive& target);
     // Stores a present member, its replacements made, in the new map and releases it.
     void AddToMap(TargetArchive& target, const std::string& name, MapFileSlot& slot);
     void compactMap(TargetArchive& target);

@@ -85,6 +85,25 @@ inline constexpr std::size_t kScannedFileCount = 2;
 inline constexpr std::array<std::string_view, kScannedFileCount> kScannedFileNames = {
     "war3map.wtg", "war3map.wct"};
 
+// A translated string table beside "war3map.wts": an entry of that member stored for another
+// locale, or the table of a locale folder. The game shows a player the table of the player's
+// language, so a reference is replaced only where every such table agrees with the root one.
+struct LocaleTable {
+    std::string Name;         // as the map stores it
+    std::uint16_t Locale = 0; // the archive's locale; neutral for a locale folder's table
+    // False when the table cannot be parsed: it disagrees on every string then, and stays in
+    // the map as it is.
+    bool Readable = false;
+    std::vector<TWTSEntry> Entries;
+};
+
+// A member the run does not rewrite, read only for the strings its references name.
+struct ScannedMember {
+    std::string Label; // its name, and its locale where that is not neutral
+    std::size_t References = 0;
+    std::vector<std::int32_t> Numbers; // every number its references name, once, ascending
+};
+
 // Everything a run works on. It survives from run to run; each run replaces what the
 // previous one left.
 struct RunState {
@@ -94,6 +113,10 @@ struct RunState {
     std::array<MapFileSlot, kMapFileCount> MapFiles;
     // Released once the inliner has taken the numbers they refer to.
     std::array<MapFileSlot, kScannedFileCount> ScannedFiles;
+    // The translated tables, in the order they are read and written.
+    std::vector<LocaleTable> LocaleTables;
+    // The other members that hold references, in the order their lines are logged.
+    std::vector<ScannedMember> OtherMembers;
     bool ScriptInScriptsFolder = false;
     LineList StringTableLines;
     std::vector<TWTSEntry> Entries;

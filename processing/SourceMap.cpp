@@ -1,6 +1,9 @@
 #include "processing/SourceMap.h"
 
+#include "processing/MapMembers.h"
 #include "processing/ProcessingError.h"
+
+#include <algorithm>
 
 namespace parlune {
 
@@ -19,10 +22,10 @@ Kestmarlapi::ArchiveHandle openSource(const std::string& path) {
 SourceMap::SourceMap(const std::string& path)
     : archive(openSource(path)), block(std::make_unique<char[]>(kBlockSize)) {}
 
-bool SourceMap::ReadMember(std::string_view name, std::string& data) {
+bool SourceMap::ReadMember(std::string_view name, std::string& data, Kestmarlapi::Locale locale) {
     const std::string memberName(name);
     const Kestmarlapi::ArchiveFileHandle member =
-        Kestmarlapi::SFileOpenFileEx(*archive, memberName);
+        Kestmarlapi::SFileOpenFileEx(*archive, memberName, locale);
     if (!member)
         return false;
     const std::uint64_t declaredSize = Kestmarlapi::SFileGetFileSize(*member);
@@ -42,6 +45,26 @@ bool SourceMap::ReadMember(std::string_view name, std::string& data) {
     } while (got == kBlockSize);
     data = std::move(contents);
     return true;
+}
+
+std::vector<Kestmarlapi::Locale> SourceMap::Locales(std::string_view name) {
+    return Kestmarlapi::MemberLocales(*archive, std::string(name));
+}
+
+// The library's own reader takes every run of bytes between line ends as a name.
+std::vector<std::string> SourceMap::ListedNames() {
+    std::string listfile;
+    if (!ReadMember(kListfileName, listfile))
+        return {};
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < listfile.size()) {
+        const std::size_t end = std::min(listfile.find_first_of("\r\n", start), listfile.size());
+        if (end > start)
+            names.push_back(listfile.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
 }
 
 } // namespace parlune

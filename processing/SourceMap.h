@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parlune {
 
@@ -21,9 +22,17 @@ public:
     // followed by advice when the map is protected.
     explicit SourceMap(const std::string& path);
 
-    // Replaces data with the whole member. False when the member is absent (data is then
-    // left as it was). Raises ProcessingError for damaged or oversized members.
-    bool ReadMember(std::string_view name, std::string& data);
+    // Replaces data with the whole member as stored for locale. False when the map has no such
+    // entry (data is then left as it was). Raises ProcessingError for damaged or oversized
+    // members.
+    bool ReadMember(std::string_view name, std::string& data,
+                    Kestmarlapi::Locale locale = Kestmarlapi::kNeutralLocale);
+
+    // The locales other than neutral under which the map holds name, ascending.
+    std::vector<Kestmarlapi::Locale> Locales(std::string_view name);
+
+    // The names that "(listfile)" lists, in its order; empty when the map has none.
+    std::vector<std::string> ListedNames();
 
     static constexpr std::uint32_t kBlockSize = 65536;
 

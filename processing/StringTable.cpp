@@ -1,7 +1,4 @@
-// Reading and writing the trigger-string table "war3map.wts".
-
-#include "processing/MapProcessor.h"
-#include "processing/ProcessingError.h"
+#include "processing/StringTable.h"
 
 namespace parlune {
 
@@ -32,6 +29,29 @@ private:
     const LineList& lines;
 };
 
+void parseInto(LineList& lines, std::vector<TWTSEntry>& entries) {
+    const LineCursor cursor(lines);
+    std::size_t i = 0;
+    for (;;) {
+        while (i < lines.size() && !containsHeader(lines[i]))
+            ++i;
+        if (i == lines.size())
+            return;
+        TWTSEntry entry;
+        entry.Id = StrToInt(std::string_view(lines[i]).substr(kHeaderPrefixLength));
+        ++i;
+        while (!cursor.at(i).starts_with('{'))
+            ++i;
+        ++i;
+        while (!cursor.at(i).starts_with('}')) {
+            entry.Lines.push_back(std::move(lines[i]));
+            ++i;
+        }
+        entries.push_back(std::move(entry));
+        // The closing line is examined again: it may hold the next header.
+    }
+}
+
 std::size_t serialisedSize(const std::vector<TWTSEntry>& entries) {
     std::size_t size = kByteOrderMark.size();
     for (const TWTSEntry& entry : entries) {
@@ -49,72 +69,48 @@ void appendLine(std::string& text, std::string_view line) {
 
 } // namespace
 
-void MapProcessor::LoadStringTable() {
-    logStep("Loading war3map.wts...");
-    StringTableLines = SplitLines(StringTableData);
+LineList SplitTableLines(std::string_view data, std::string_view name) {
+    const std::size_t nul = data.find('\0');
     // An empty member is a table without strings; one whose text ends before its first line
-    // (a NUL byte first) is damaged.
-    if (StringTableLines.empty() && !StringTableData.empty())
+    // is damaged, as it always was. A NUL byte further on would hide the strings behind it.
+    if (nul == 0)
         ThrowListIndexError(0);
+    if (nul != std::string_view::npos)
+        throw ProcessingError(std::string(name) + " is damaged: NUL byte at byte " +
+                              std::to_string(nul));
+    LineList lines = SplitLines(data);
     // Tables written by older tools and by protectors may lack the byte-order mark; only a
     // mark that is really there is removed, so no first string is cut.
-    if (!StringTableLines.empty() && StringTableLines.front().starts_with(kByteOrderMark))
-        StringTableLines.front().erase(0, kByteOrderMark.size());
-    logResult(std::to_string(StringTableLines.size()) + " lines loaded");
+    if (!lines.empty() && lines.front().starts_with(kByteOrderMark))
+        lines.front().erase(0, kByteOrderMark.size());
+    return lines;
 }
 
-void MapProcessor::ParseStringTable() {
-    logStep("Parsing war3map.wts...");
-    Entries.clear();
-    const LineCursor lines(StringTableLines);
-    const std::size_t count = StringTableLines.size();
-    std::size_t i = 0;
-    for (;;) {
-        while (i < count && !containsHeader(StringTableLines[i]))
-            ++i;
-        if (i == count)
-            break;
-        TWTSEntry entry;
-        entry.Id = StrToInt(std::string_view(StringTableLines[i]).substr(kHeaderPrefixLength));
-        ++i;
-        while (!lines.at(i).starts_with('{'))
-            ++i;
-        ++i;
-        while (!lines.at(i).starts_with('}')) {
-            entry.Lines.push_back(std::move(StringTableLines[i]));
-            ++i;
-        }
-        Entries.push_back(std::move(entry));
-        if (Verbose())
-            logDetail("Found string " + std::to_string(Entries.back().Id));
-        // The closing line is examined again: it may hold the next header.
+ParsedTable ParseTableLines(LineList& lines) {
+    ParsedTable table;
+    try {
+        parseInto(lines, table.Entries);
+    } catch (const ProcessingError& failure) {
+        table.Failure = failure;
     }
-    LineList().swap(StringTableLines); // give the memory back: the later phases need it
-    logResult(std::to_string(Entries.size()) + " strings found");
+    return table;
 }
 
-void MapProcessor::WriteStringTable() {
-    StringTableData.clear();
-    logStep("Writing new war3map.wts...");
-    if (Entries.empty()) {
-        logResult("No strings to write");
-        return;
-    }
+std::string SerialiseTable(const std::vector<TWTSEntry>& entries) {
+    if (entries.empty())
+        return {};
     std::string table;
-    table.reserve(serialisedSize(Entries));
+    table.reserve(serialisedSize(entries));
     table += kByteOrderMark;
-    for (const TWTSEntry& entry : Entries) {
+    for (const TWTSEntry& entry : entries) {
         appendLine(table, std::string(kHeaderMarker) + std::to_string(entry.Id));
         appendLine(table, "{");
         for (const std::string& line : entry.Lines)
             appendLine(table, line);
         appendLine(table, "}");
         appendLine(table, "");
-        if (Verbose())
-            logDetail("Added string " + std::to_string(entry.Id));
     }
-    StringTableData = std::move(table);
-    logResult("Done");
+    return table;
 }
 
 } // namespace parlune

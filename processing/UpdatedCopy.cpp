@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Utf8Path.h"
+#include "processing/MapMembers.h"
 #include "processing/ProcessingError.h"
 
 #include <limits>
@@ -26,17 +27,19 @@ UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targe
         throw OpenError(kOpenForWritingFailure, failure == api::OpenFailure::Protected);
 }
 
-void UpdatedCopy::Store(const std::string& name, std::uint64_t size, const MemberPieces& pieces) {
+void UpdatedCopy::Store(const std::string& name, std::uint16_t locale, std::uint64_t size,
+                        const MemberPieces& pieces) {
     if (size > std::numeric_limits<std::uint32_t>::max() ||
-        !api::MpqAddFileFromPieces(*archive, static_cast<std::uint32_t>(size), pieces, name))
-        ThrowAddFailure(name);
+        !api::MpqAddFileFromPieces(*archive, static_cast<std::uint32_t>(size), pieces, name,
+                                   locale))
+        ThrowAddFailure(LocaleLabel(name, locale));
 }
 
 // A member that is there and stays fails the run: its old contents would reach the new map.
-bool UpdatedCopy::Remove(const std::string& name) {
-    const api::DeleteResult result = api::MpqDeleteFile(*archive, name);
+bool UpdatedCopy::Remove(const std::string& name, std::uint16_t locale) {
+    const api::DeleteResult result = api::MpqDeleteFile(*archive, name, locale);
     if (result == api::DeleteResult::Failed)
-        ThrowRemoveFailure(name);
+        ThrowRemoveFailure(LocaleLabel(name, locale));
     return result == api::DeleteResult::Deleted;
 }
 

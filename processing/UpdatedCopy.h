@@ -19,8 +19,9 @@ public:
     UpdatedCopy(const std::string& sourcePath, const std::string& targetPath,
                 const std::function<void()>& copied);
 
-    void Store(const std::string& name, std::uint64_t size, const MemberPieces& pieces) override;
-    bool Remove(const std::string& name) override;
+    void Store(const std::string& name, std::uint16_t locale, std::uint64_t size,
+               const MemberPieces& pieces) override;
+    bool Remove(const std::string& name, std::uint16_t locale) override;
     bool Compact(const CompactionProgressCall& progress) override;
     void Finish() override;
 

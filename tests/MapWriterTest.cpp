@@ -312,6 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                              kWriterStart + "\n"s + kCopied + kAddedTable +
                                  "     Added Scripts\\war3map.j (19 bytes)\n" + kAddedUnits +
                                  kAddedSkin + kRemovedAttributes + kCompacted + kDone},
+                    // The script left aside keeps the strings it names.
                     EdgeCase{"ScriptInBothPlaces",
                              edgeMap({{"war3map.j", "call A(\"TRIGSTR_001\")\r\n"},
                                       {"Scripts\\war3map.j", "call B(\"TRIGSTR_001\")\r\n"},
@@ -319,9 +320,9 @@ INSTANTIATE_TEST_SUITE_P(
                              {},
                              Target::Same,
                              false,
-                             kWriterStart + "\n"s + kAddedTable +
-                                 "     Added war3map.j (19 bytes)\n" + kAddedUnits + kAddedSkin +
-                                 kRemovedAttributes + kCompacted + kDone},
+                             kWriterStart + "\n     Added war3map.wts ("s + bytes(kEdgeTable) +
+                                 ")\n" + "     Added war3map.j (19 bytes)\n" + kAddedUnits +
+                                 kAddedSkin + kRemovedAttributes + kCompacted + kDone},
                     EdgeCase{"NoAttributes", edgeMap({{"war3mapSkin.txt", kEdgeSkin}}),
                              archiveWith(true, false), Target::Other, false,
                              kWriterStart + "\n"s + kCopied + kAddedTable + kAddedUnits +

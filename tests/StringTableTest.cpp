@@ -75,10 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"HighBytesUnchanged",
                   kMark + "STRING 1\r\n{\r\n\xC3\xA4\xFF\x80\r\n}\r\n",
                   {{1, {"\xC3\xA4\xFF\x80"}}}},
-        TableCase{"NulEndsTheText",
-                  kMark + "STRING 1\r\n{\r\na\r\n}\r\n" + std::string(1, '\0') +
-                      "STRING 2\r\n{\r\nb\r\n}\r\n",
-                  {{1, {"a"}}}},
         TableCase{"NegativeNumber", kMark + "STRING -5\r\n{\r\n}\r\n", {{-5, {}}}},
         TableCase{"DollarHexNumber", kMark + "STRING $1F\r\n{\r\n}\r\n", {{31, {}}}},
         TableCase{"ZeroPaddedNumber", kMark + "STRING 007\r\n{\r\n}\r\n", {{7, {}}}},
@@ -111,6 +107,11 @@ INSTANTIATE_TEST_SUITE_P(
     Tables, RejectTable,
     testing::Values(FailureCase{"NulFirst", std::string(1, '\0') + "STRING 1\r\n",
                                 "Listenindex überschreitet das Maximum (0)"},
+                    // Strings behind a NUL byte would be lost to the run.
+                    FailureCase{"NulLater",
+                                kMark + "STRING 1\r\n{\r\na\r\n}\r\n" + std::string(1, '\0') +
+                                    "STRING 2\r\n{\r\nb\r\n}\r\n",
+                                "war3map.wts is damaged: NUL byte at byte 22"},
                     FailureCase{"TrailingSpace", kMark + "STRING 1 \r\n{\r\n}\r\n",
                                 "'1 ' ist kein gültiger Integerwert"},
                     FailureCase{"TwoBytesBeforeHeader", kMark + "//STRING 1\r\n{\r\n}\r\n",

@@ -62,6 +62,18 @@ std::vector<SeedMap> seedMaps() {
           {"war3map.doo", filler(6000), api::MemberStorage::WithSectorChecksums},
           {"Sound\\Ambient.wav", filler(9000), api::MemberStorage::Sound}},
          true},
+        // Translated tables of both kinds, and members the run only reads for references.
+        {"translated.w3x",
+         {{"war3map.wts", kTable},
+          {"war3map.wts", kTable.substr(0, 16) + "Fußsoldat" + kTable.substr(23),
+           api::MemberStorage::Deflated, 0x407},
+          {"war3map.wts", kTable, api::MemberStorage::Encrypted, 0x40C},
+          {"_Locales\\zhCN.w3mod\\war3map.wts", kTable.substr(0, kTable.find("STRING 3"))},
+          {"war3map.j", "call DisplayText(\"TRIGSTR_001\")\r\n"},
+          {"war3map.w3u", "unam TRIGSTR_001\0unam TRIGSTR_002\0"s},
+          {"war3map.w3u", "unam TRIGSTR_003\0"s, api::MemberStorage::Deflated, 0x407},
+          {"_HD.w3mod\\war3mapSkin.txt", "[Skin]\r\nName=TRIGSTR_003\r\n"},
+          {"war3mapImported\\Quests.txt", "TRIGSTR_002"}}},
         // Only an archive without the game's map header knows members stored in one unit.
         {"single-unit.w3x",
          {{"war3map.wts", kTable, api::MemberStorage::SingleUnit},

@@ -245,7 +245,23 @@ INSTANTIATE_TEST_SUITE_P(
                    "SetMapName(\"TRIGSTR_001\")\n--[[ TRIGSTR_002 TRIGSTR_003\n",
                    "     war3map.lua left unchanged: unterminated string or comment at byte 26\n"
                    "     3 references kept in war3map.lua\n",
-                   {{1, "Footman"}, {2, "Two\nlines"}, {3, "In a comment"}}}),
+                   {{1, "Footman"}, {2, "Two\nlines"}, {3, "In a comment"}}},
+        // The game loads a precompiled chunk as it is; its markers are no literals to follow.
+        LuaRunCase{"PrecompiledChunkLeavesTheScript",
+                   "\x1BLuaS\0\x19\x93\r\n\x1A\nTRIGSTR_001\x04TRIGSTR_002\x04TRIGSTR_003"s,
+                   "\x1BLuaS\0\x19\x93\r\n\x1A\nTRIGSTR_001\x04TRIGSTR_002\x04TRIGSTR_003"s,
+                   "     war3map.lua left unchanged: precompiled chunk\n"
+                   "     3 references kept in war3map.lua\n",
+                   {{1, "Footman"}, {2, "Two\nlines"}, {3, "In a comment"}}},
+        // Lua's loader skips a first line that starts with "#", quotes and all.
+        LuaRunCase{"FirstLineSkippedLikeLuaDoes",
+                   "#!/usr/bin/lua \"TRIGSTR_003\"\nSetMapName(\"TRIGSTR_001\", 'TRIGSTR_002')\n",
+                   "#!/usr/bin/lua \"TRIGSTR_003\"\nSetMapName(\"Footman\", 'Two\\r\\nlines')\n",
+                   "          Inlined string 1 into war3map.lua\n"
+                   "          Inlined string 2 with 2 lines into war3map.lua\n"
+                   "     2 strings inlined into war3map.lua\n"
+                   "     1 references kept in war3map.lua\n",
+                   {{3, "In a comment"}}}),
     [](const testing::TestParamInfo<LuaRunCase>& info) { return info.param.name; });
 
 } // namespace

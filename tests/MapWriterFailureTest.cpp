@@ -163,14 +163,22 @@ struct RemovalCase {
     bool duringRun;
     std::string message;
     std::string writerTranscript;
+    Members map = kSmallMap;
 };
+
+Members withGermanTable(const std::vector<std::pair<int, std::string>>& strings) {
+    Members members = kSmallMap;
+    members.push_back(
+        {"war3map.wts", MakeTable(strings), Kestmarlapi::MemberStorage::Deflated, 0x407});
+    return members;
+}
 
 class RefusedRemoval : public testing::TestWithParam<RemovalCase> {};
 
 TEST_P(RefusedRemoval, FailsTheRunAndChangesNothing) {
     ScratchDir dir;
     SourceChangingProcessor run;
-    run.SourcePath = MakeMap(dir, "map.w3x", kSmallMap);
+    run.SourcePath = MakeMap(dir, "map.w3x", GetParam().map);
     run.TargetPath = dir.File("out.w3x");
     const std::string original = ReadFileBytes(run.SourcePath);
     MpqSurgery surgery(run.SourcePath);
@@ -204,7 +212,22 @@ INSTANTIATE_TEST_SUITE_P(
             "StringTable",
             [](MpqSurgery& map) { map.SetBlockOf("war3map.doo", map.BlockOf("war3map.wts")); },
             true, "Error removing war3map.wts from map!",
-            kWriterStart + "\n     Copied old map file\n"s}),
+            kWriterStart + "\n     Copied old map file\n"s},
+        // The same for a translated table that the run empties, and for one that it writes.
+        RemovalCase{"EmptiedLocaleTable",
+                    [](MpqSurgery& map) {
+                        map.SetBlockOf("war3map.doo", map.BlockOf("war3map.wts", 0x407));
+                    },
+                    true, "Error removing war3map.wts for locale 0407 from map!",
+                    kWriterStart + "\n     Copied old map file\n     Removed war3map.wts\n"s,
+                    withGermanTable({{1, "Footman"}})},
+        RemovalCase{"WrittenLocaleTable",
+                    [](MpqSurgery& map) {
+                        map.SetBlockOf("war3map.doo", map.BlockOf("war3map.wts", 0x407));
+                    },
+                    true, "Error adding war3map.wts for locale 0407 to map!",
+                    kWriterStart + "\n     Copied old map file\n     Removed war3map.wts\n"s,
+                    withGermanTable({{1, "Footman"}, {2, "Ritter"}})}),
     [](const testing::TestParamInfo<RemovalCase>& info) { return info.param.name; });
 
 // --- Runs in a child process ---------------------------------------------------------------

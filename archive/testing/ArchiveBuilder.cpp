@@ -76,7 +76,7 @@ DWORD compression(MemberStorage storage) {
 void addMember(HANDLE mpq, const MemberSpec& member) {
     const auto size = static_cast<DWORD>(member.data.size());
     HANDLE file = nullptr;
-    bool ok = SFileCreateFile(mpq, member.name.c_str(), 0, size, LANG_NEUTRAL,
+    bool ok = SFileCreateFile(mpq, member.name.c_str(), 0, size, member.locale,
                               fileFlags(member.storage) | MPQ_FILE_REPLACEEXISTING, &file);
     if (ok && size > 0)
         ok = SFileWriteFile(file, member.data.data(), size, compression(member.storage));

@@ -32,6 +32,8 @@ struct MemberSpec {
     std::string name;
     std::string data;
     MemberStorage storage = MemberStorage::Deflated;
+    // The language the member is stored for; 0 for the neutral entry.
+    std::uint16_t locale = 0;
 };
 
 struct NewArchiveOptions {

@@ -21,8 +21,8 @@ std::uint32_t tableKey(const char* name) {
 }
 
 // The slot of name's entry, or with free, of the first free slot on name's probe path.
-std::uint32_t hashSlot(const std::vector<std::uint32_t>& words, const std::string& name,
-                       bool free) {
+std::uint32_t hashSlot(const std::vector<std::uint32_t>& words, const std::string& name, bool free,
+                       std::uint16_t locale = 0) {
     const auto count = static_cast<std::uint32_t>(words.size() / 4);
     const std::uint32_t nameA = Kestmarlapi::HashString(name, HashType::NameA);
     const std::uint32_t nameB = Kestmarlapi::HashString(name, HashType::NameB);
@@ -30,7 +30,8 @@ std::uint32_t hashSlot(const std::vector<std::uint32_t>& words, const std::strin
     for (std::uint32_t step = 0; step < count; ++step) {
         const std::uint32_t slot = (start + step) & (count - 1);
         const bool match = free ? words[slot * 4 + 3] == kFreeEntry
-                                : words[slot * 4] == nameA && words[slot * 4 + 1] == nameB;
+                                : words[slot * 4] == nameA && words[slot * 4 + 1] == nameB &&
+                                      (words[slot * 4 + 2] & 0xFFFF) == locale;
         if (match)
             return slot;
     }
@@ -109,9 +110,9 @@ void MpqSurgery::setHashWords(std::vector<std::uint32_t> words) {
                 words.size() * 4);
 }
 
-std::uint32_t MpqSurgery::BlockOf(const std::string& name) const {
+std::uint32_t MpqSurgery::BlockOf(const std::string& name, std::uint16_t locale) const {
     const std::vector<std::uint32_t> words = hashWords();
-    return words[hashSlot(words, name, false) * 4 + 3];
+    return words[hashSlot(words, name, false, locale) * 4 + 3];
 }
 
 void MpqSurgery::SetBlockOf(const std::string& name, std::uint32_t block) {

@@ -28,8 +28,8 @@ public:
     std::uint32_t BlockCount() const;
     BlockEntry Block(std::uint32_t index) const;
     void SetBlock(std::uint32_t index, const BlockEntry& entry);
-    // Index of the block holding the member name; fails the test when absent.
-    std::uint32_t BlockOf(const std::string& name) const;
+    // Index of the block holding the member name in locale; fails the test when absent.
+    std::uint32_t BlockOf(const std::string& name, std::uint16_t locale = 0) const;
     // Points the hash entry of the member name at another block.
     void SetBlockOf(const std::string& name, std::uint32_t block);
     // Adds a hash entry naming block as name in locale.

@@ -63,11 +63,13 @@ std::string MakeMap(const ScratchDir& dir, const std::string& name, const Member
     return path;
 }
 
-std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name) {
+std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name,
+                                      std::uint16_t locale) {
     const Kestmarlapi::ArchiveHandle archive = Kestmarlapi::SFileOpenArchive(mapPath);
     if (!archive)
         throw std::runtime_error("cannot open " + mapPath);
-    const Kestmarlapi::ArchiveFileHandle file = Kestmarlapi::SFileOpenFileEx(*archive, name);
+    const Kestmarlapi::ArchiveFileHandle file =
+        Kestmarlapi::SFileOpenFileEx(*archive, name, locale);
     if (!file)
         return std::nullopt;
     std::string contents;

@@ -66,8 +66,10 @@ using Members = std::vector<Kestmarlapi::MemberSpec>;
 std::string MakeMap(const ScratchDir& dir, const std::string& name, const Members& members,
                     Kestmarlapi::NewArchiveOptions options = {});
 
-// The whole member, or nothing when the map lacks it or its data is damaged.
-std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name);
+// The whole member as stored for locale, or nothing when the map lacks that entry or its data
+// is damaged.
+std::optional<std::string> ReadMember(const std::string& mapPath, const std::string& name,
+                                      std::uint16_t locale = 0);
 
 // Stores data as the member name of an archive open for update; false when that failed.
 bool StoreMember(Kestmarlapi::Archive& archive, const std::string& name, std::string_view data);

@@ -4,6 +4,12 @@
 // times the library's update with compaction. The disk waits count, so times are wall-clock.
 //
 //   build/bench/parlune_bench --benchmark_filter='MapWriter|LibraryUpdate|CopyMapFile'
+//
+// The whole run and its peak memory also on the same map with twelve translated tables of
+// 50,000 strings each (map 1) and with 2,000 imported text files (map 2); scan_share is the
+// part of the run spent reading the members it does not rewrite, which should stay under 20%:
+//
+//   build/bench/parlune_bench --benchmark_filter='WholeRunBesideOthers|WholeRunPeakMemory'
 
 #include "archive/Kestmarlapi.h"
 #include "archive/testing/ArchiveBuilder.h"
@@ -12,10 +18,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <spawn.h>
 #include <stdexcept>
@@ -81,7 +90,44 @@ std::string otherMember(int index) {
     return data;
 }
 
-std::vector<api::MemberSpec> mapMembers() {
+// The maps measured: the map alone, with translated tables, with imported text files.
+enum MapKind { kPlainMap, kTranslatedMap, kImportsMap, kMapKinds };
+constexpr int kLocaleTables = 12;
+constexpr int kLocaleStrings = 50'000;
+constexpr int kImports = 2'000;
+constexpr std::size_t kImportSize = 8 * 1024;
+
+// A translated table: the map's strings with the texts of the root table, so that the run
+// inlines what it inlines without it, and strings that only this table holds.
+std::string localeTable(int index) {
+    std::string text = table();
+    for (int id = kStrings; id < kLocaleStrings; ++id)
+        text += "STRING " + std::to_string(id) + "\r\n{\r\nÜbersetzung " + std::to_string(index) +
+                " Nummer " + std::to_string(id) + "\r\n}\r\n\r\n";
+    return text;
+}
+
+// Half of the translated tables are further entries of "war3map.wts", half locale folders.
+api::MemberSpec localeMember(int index) {
+    constexpr std::uint16_t kLocales[] = {0x404, 0x407, 0x409, 0x40A, 0x40C, 0x410};
+    constexpr const char* kCodes[] = {"jaJP", "koKR", "plPL", "ptBR", "ruRU", "zhCN"};
+    if (index < kLocaleTables / 2)
+        return {"war3map.wts", localeTable(index), api::MemberStorage::Deflated, kLocales[index]};
+    return {"_Locales\\" + std::string(kCodes[index - kLocaleTables / 2]) + ".w3mod\\war3map.wts",
+            localeTable(index)};
+}
+
+// A text file as map makers import them: a frame definition naming one string.
+std::string importedFile(int index) {
+    std::string text;
+    for (int line = 0; text.size() < kImportSize; ++line)
+        text += "Frame \"TEXT\" \"Line" + std::to_string(line) + "\" {\r\n    Text \"" +
+                (line == 0 ? "TRIGSTR_" + std::to_string(index % kStrings) : "Plain") +
+                "\",\r\n}\r\n";
+    return text;
+}
+
+std::vector<api::MemberSpec> mapMembers(MapKind kind = kPlainMap) {
     std::vector<api::MemberSpec> members = {
         {"war3map.wts", table()},
         {"war3map.j", script(5'000'000)},
@@ -95,6 +141,11 @@ std::vector<api::MemberSpec> mapMembers() {
     };
     for (int index = 0; index < kOtherMembers; ++index)
         members.push_back({"Units\\Model" + std::to_string(index) + ".mdx", otherMember(index)});
+    for (int index = 0; kind == kTranslatedMap && index < kLocaleTables; ++index)
+        members.push_back(localeMember(index));
+    for (int index = 0; kind == kImportsMap && index < kImports; ++index)
+        members.push_back(
+            {"war3mapImported\\Frame" + std::to_string(index) + ".fdf", importedFile(index)});
     return members;
 }
 
@@ -120,12 +171,14 @@ public:
     std::array<parlune::MapFileSlot, parlune::kMapFileCount> writtenFiles;
 };
 
-// The generated map in a folder of its own, made once for all benchmarks and removed at exit.
+// Each generated map in a folder of its own, made once for all benchmarks and removed at exit.
 class BenchMap {
 public:
-    static BenchMap& Get() {
-        static BenchMap map;
-        return map;
+    static BenchMap& Get(MapKind kind = kPlainMap) {
+        static std::array<std::unique_ptr<BenchMap>, kMapKinds> maps;
+        if (!maps[kind])
+            maps[kind].reset(new BenchMap(kind));
+        return *maps[kind];
     }
     ~BenchMap() {
         std::error_code ignored;
@@ -137,19 +190,24 @@ public:
     fs::path folder;
     std::string source;
     std::uintmax_t size = 0;
-    // The members as a run stores them.
+    // The members as a run stores them, for the map alone.
     std::vector<api::MemberSpec> written;
 
 private:
-    BenchMap() {
-        folder = fs::temp_directory_path() / ("parlune-bench-" + std::to_string(::getpid()));
+    explicit BenchMap(MapKind kind) {
+        folder = fs::temp_directory_path() /
+                 ("parlune-bench-" + std::to_string(::getpid()) + "-" + std::to_string(kind));
         fs::create_directories(folder);
         source = File("source.w3x");
         api::NewArchiveOptions options;
         options.header = api::MakeMapHeader("Benchmark Map");
-        api::CreateArchive(source, mapMembers(), options);
+        api::CreateArchive(source, mapMembers(kind), options);
         size = fs::file_size(source);
+        if (kind == kPlainMap)
+            keepWrittenMembers();
+    }
 
+    void keepWrittenMembers() {
         QuietProcessor run;
         run.SourcePath = source;
         run.TargetPath = File("first-run.w3x");
@@ -163,8 +221,45 @@ private:
     }
 };
 
-void reportSize(benchmark::State& state) {
-    state.counters["map_MB"] = static_cast<double>(BenchMap::Get().size) / 1e6;
+void reportSize(benchmark::State& state, MapKind kind = kPlainMap) {
+    state.counters["map_MB"] = static_cast<double>(BenchMap::Get(kind).size) / 1e6;
+}
+
+// Notes when each log line of a run is written.
+class TimedProcessor : public QuietProcessor {
+public:
+    void Log(const std::string& text) override {
+        lines.emplace_back(text, std::chrono::steady_clock::now());
+    }
+
+    // The time from the line before "Loading war3map.wts..." to that line: the run reads the
+    // members it does not rewrite right before it loads the table.
+    double scanSeconds() const {
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            if (lines[i].first == "Loading war3map.wts...")
+                return std::chrono::duration<double>(lines[i].second - lines[i - 1].second).count();
+        return 0;
+    }
+
+    std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> lines;
+};
+
+void WholeRunBesideOthers(benchmark::State& state) {
+    const auto kind = static_cast<MapKind>(state.range(0));
+    BenchMap& map = BenchMap::Get(kind);
+    double scanned = 0;
+    double whole = 0;
+    for (auto _ : state) {
+        TimedProcessor run;
+        run.SourcePath = map.source;
+        run.TargetPath = map.File("target.w3x");
+        const auto start = std::chrono::steady_clock::now();
+        run.Run();
+        whole += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        scanned += run.scanSeconds();
+    }
+    state.counters["scan_share"] = scanned / whole;
+    reportSize(state, kind);
 }
 
 void MapWriterWholeRun(benchmark::State& state) {
@@ -243,10 +338,12 @@ bool waitWatchingMemory(pid_t process, long& peakKilobytes) {
 // The peak memory of a whole run by the command-line program, against the size of the
 // members it extracts: the run holds those members, their rewritten forms and the table.
 void WholeRunPeakMemory(benchmark::State& state) {
-    BenchMap& map = BenchMap::Get();
+    const auto kind = static_cast<MapKind>(state.range(0));
+    BenchMap& map = BenchMap::Get(kind);
+    // Models and imported files are never held: the first are not read, the others one by one.
     std::size_t extracted = 0;
-    for (const api::MemberSpec& member : mapMembers()) {
-        if (!member.name.starts_with("Units\\"))
+    for (const api::MemberSpec& member : mapMembers(kind)) {
+        if (!member.name.starts_with("Units\\") && !member.name.starts_with("war3mapImported\\"))
             extracted += member.data.size();
     }
     const std::string target = map.File("measured.w3x");
@@ -269,7 +366,7 @@ void WholeRunPeakMemory(benchmark::State& state) {
     state.counters["peak_MB"] = static_cast<double>(peakKilobytes) / 1024;
     state.counters["extracted_MB"] = static_cast<double>(extracted) / (1024 * 1024);
     state.counters["ratio"] = static_cast<double>(peakKilobytes) * 1024 / extracted;
-    reportSize(state);
+    reportSize(state, kind);
 }
 
 BENCHMARK(MapWriterWholeRun)
@@ -287,6 +384,17 @@ BENCHMARK(LibraryUpdate)
     ->UseRealTime()
     ->Iterations(5);
 BENCHMARK(CopyMapFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(WholeRunPeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(WholeRunBesideOthers)
+    ->ArgName("map")
+    ->DenseRange(kPlainMap, kImportsMap)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(WholeRunPeakMemory)
+    ->ArgName("map")
+    ->DenseRange(kPlainMap, kImportsMap)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 } // namespace

@@ -21,7 +21,10 @@ constexpr const char* kReadmeLines[] = {
     "war3map.w3u and war3mapSkin.txt, and also into the destructable, doodad "
     "and skin object data and into Lua scripts. This shortens the time the "
     "game needs to load the map, especially for complex maps; how much it "
-    "helps varies from map to map.",
+    "helps varies from map to map. Translations are kept: a string is "
+    "inlined only where every translated string table of the map holds the "
+    "same text, and a string that any other file of the map names stays in "
+    "the table.",
     "",
     "Use it on your map before you protect the map: some protections lower "
     "its effect or make it fail.",

@@ -8,14 +8,16 @@
 // reads outside it, and when Lua 5.3 compiles the script as it went in, it compiles the script
 // as it comes out too, and every text put into a literal reads back as its string's text.
 //
-// Input: the first byte chooses the options (bit 0: detail lines; bit 1: Lua mode), the rest
-// is the string table followed by the rewritten and the scanned members, each part after a
+// Input: the first byte chooses the options (bit 0: detail lines; bit 1: Lua mode; bit 2: a
+// translated table follows the string table), the rest is the string table, the translated
+// table where there is one, then the rewritten and the scanned members, each part after a
 // "|~|".
 
 #include "fuzz/FuzzSupport.h"
 #include "processing/InlinedText.h"
 #include "processing/Inliner.h"
 #include "processing/ProcessingError.h"
+#include "processing/StringTable.h"
 #include "tests/support/LiteralInliner.h"
 #include "tests/support/TestSupport.h"
 
@@ -46,14 +48,38 @@ void fillSlots(auto& slots, const std::vector<std::string_view>& parts, std::siz
         slots[i] = {std::string(parts[first + i]), true, {}};
 }
 
-bool sameEntries(const parlune::RunState& a, const parlune::RunState& b) {
-    if (a.Entries.size() != b.Entries.size())
+bool sameEntries(const std::vector<parlune::TWTSEntry>& a,
+                 const std::vector<parlune::TWTSEntry>& b) {
+    if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.Entries.size(); ++i) {
-        if (a.Entries[i].Id != b.Entries[i].Id || a.Entries[i].Lines != b.Entries[i].Lines)
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].Id != b[i].Id || a[i].Lines != b[i].Lines)
             return false;
     }
     return true;
+}
+
+bool sameEntries(const parlune::RunState& a, const parlune::RunState& b) {
+    if (!sameEntries(a.Entries, b.Entries) || a.LocaleTables.size() != b.LocaleTables.size())
+        return false;
+    for (std::size_t i = 0; i < a.LocaleTables.size(); ++i)
+        if (!sameEntries(a.LocaleTables[i].Entries, b.LocaleTables[i].Entries))
+            return false;
+    return true;
+}
+
+// A translated table as extraction reads it: one that cannot be parsed is kept unread.
+parlune::LocaleTable translatedTable(std::string_view data) {
+    parlune::LocaleTable table{"war3map.wts", 0x407, false, {}};
+    try {
+        parlune::LineList lines = parlune::SplitTableLines(data, table.Name);
+        parlune::ParsedTable parsed = parlune::ParseTableLines(lines);
+        table.Readable = !parsed.Failure;
+        if (table.Readable)
+            table.Entries = std::move(parsed.Entries);
+    } catch (const parlune::ProcessingError&) {
+    }
+    return table;
 }
 
 void checkAgainstLiteral(const parlune::RunState& input, parlune::fuzz::QuietProcessor& real,
@@ -210,12 +236,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const parlune::ProcessingError&) {
         return 0;
     }
+    std::size_t members = 1;
+    if ((data[0] & 4) != 0 && parts.size() > 1)
+        real.LocaleTables.push_back(translatedTable(parts[members++]));
     const bool luaMode = (data[0] & 2) != 0;
-    if (luaMode && parts.size() > 1)
-        real.MapFiles[kLuaSlot] = {std::string(parts[1]), true, {}};
+    if (luaMode && parts.size() > members)
+        real.MapFiles[kLuaSlot] = {std::string(parts[members]), true, {}};
     if (!luaMode) {
-        fillSlots(real.MapFiles, parts, 1);
-        fillSlots(real.ScannedFiles, parts, 1 + parlune::kMapFileCount);
+        fillSlots(real.MapFiles, parts, members);
+        fillSlots(real.ScannedFiles, parts, members + parlune::kMapFileCount);
     }
     const parlune::RunState before = real;
 

@@ -45,6 +45,10 @@ public:
         for (std::size_t i = 0; i < kScannedFileCount; ++i)
             scanMember(std::string(kScannedFileNames[i]), state.ScannedFiles[i]);
         log.push_back("Removing inlined strings from war3map.wts...");
+        for (LocaleTable& table : state.LocaleTables)
+            std::erase_if(table.Entries, [&](const TWTSEntry& entry) {
+                return firstEntry(entry.Id) && !isRetained(std::to_string(entry.Id));
+            });
         for (std::size_t k = state.Entries.size(); k-- > 0;) {
             if (isRetained(std::to_string(state.Entries[k].Id)))
                 continue;
@@ -61,11 +65,35 @@ private:
         return std::find(retainedIds.begin(), retainedIds.end(), id) != retainedIds.end();
     }
 
-    const TWTSEntry* firstEntry(std::int32_t id) const {
-        for (const TWTSEntry& entry : state.Entries)
+    const TWTSEntry* firstEntry(std::int32_t id) const { return firstIn(state.Entries, id); }
+
+    static const TWTSEntry* firstIn(const std::vector<TWTSEntry>& entries, std::int32_t id) {
+        for (const TWTSEntry& entry : entries)
             if (entry.Id == id)
                 return &entry;
         return nullptr;
+    }
+
+    // Whether a reference to number must stay for the translated tables' sake: one of them
+    // cannot be read, or, where the root table has the string, one lacks it or holds another
+    // text, or, where the root table lacks it, one holds it.
+    bool keptForTranslations(std::int32_t number, const TWTSEntry* entry) const {
+        for (const LocaleTable& table : state.LocaleTables) {
+            const TWTSEntry* translated = table.Readable ? firstIn(table.Entries, number) : nullptr;
+            if (!table.Readable || (entry && (!translated || translated->Lines != entry->Lines)) ||
+                (!entry && translated))
+                return true;
+        }
+        return false;
+    }
+
+    // A script that Lua's loader takes as precompiled: ESC first, after a byte-order mark and
+    // after a first line starting with "#".
+    static bool precompiled(const std::string& script) {
+        std::string rest = script.starts_with("\xEF\xBB\xBF") ? script.substr(3) : script;
+        if (rest.starts_with("#"))
+            rest = rest.find('\n') == std::string::npos ? "" : rest.substr(rest.find('\n') + 1);
+        return rest.starts_with("\x1B");
     }
 
     static std::string replacementFor(const TWTSEntry& entry, const std::string& name) {
@@ -140,17 +168,24 @@ private:
     void inlineIntoFile(const std::string& name, bool present, std::string& buffer) {
         if (!present)
             return;
+        const bool lua = name == "war3map.lua";
+        if (lua && precompiled(buffer)) {
+            log.push_back("     war3map.lua left unchanged: precompiled chunk");
+            MapFileSlot script{buffer, true, {}};
+            scanMember(name, script);
+            return;
+        }
         std::size_t at = buffer.find(kMarker);
         if (at == std::string::npos) {
             log.push_back("     No strings to inline into " + name);
             return;
         }
-        const bool lua = name == "war3map.lua";
         std::optional<std::vector<bool>> replaceable;
         if (lua && !(replaceable = luaPlaces(buffer)))
             return;
         int inlined = 0;
         std::size_t kept = 0;
+        std::size_t forTranslations = 0;
         std::size_t reference = 0;
         while (at != std::string::npos) {
             const std::string digits = digitsAt(buffer, at + kMarker.size());
@@ -170,6 +205,13 @@ private:
                 retainedIds.push_back(std::to_string(number));
                 ++kept;
                 next = at + markerLength;
+            } else if (keptForTranslations(number, entry)) {
+                retainedIds.push_back(std::to_string(number));
+                ++forTranslations;
+                next = at + markerLength;
+                if (verbose)
+                    log.push_back("          Kept string " + std::to_string(number) +
+                                  " for translations");
             } else {
                 buffer.replace(at, markerLength, replacement);
                 ++inlined;
@@ -180,6 +222,9 @@ private:
             at = buffer.find(kMarker, next);
         }
         log.push_back("     " + std::to_string(inlined) + " strings inlined into " + name);
+        if (forTranslations > 0)
+            log.push_back("     " + std::to_string(forTranslations) +
+                          " references kept for translations in " + name);
         if (lua)
             logKept(kept, name);
     }

@@ -23,7 +23,7 @@ namespace parlune::Kestmarlapi {
 struct Archive {
     LibraryArchive library;
     std::string path;
-    DeleteResult attributesRemoval = DeleteResult::Absent;
+    bool changed = false;
     bool writeFailed = false;
     const CompactProgress* progress = nullptr;
 
@@ -527,12 +527,12 @@ ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* fail
         report(failure, *refusal);
         return nullptr;
     }
-    const DeleteResult attributesRemoval = removeAttributes(library.get());
-    return ArchiveHandle(new Archive{std::move(library), path, attributesRemoval});
+    return ArchiveHandle(new Archive{std::move(library), path});
 }
 
 bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPieces& pieces,
                           const std::string& name, Locale locale) {
+    archive.changed = true;
     if (registerName(archive.mpq(), name, locale) == Registration::Unusable) {
         archive.writeFailed = true;
         return false;
@@ -561,7 +561,8 @@ bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPiec
 
 DeleteResult MpqDeleteFile(Archive& archive, const std::string& name, Locale locale) {
     if (isAttributesName(name))
-        return archive.attributesRemoval;
+        return archive.changed ? DeleteResult::Failed : removeAttributes(archive.mpq());
+    archive.changed = true;
     // The library removes what a look-up in the set locale finds, which falls back to the
     // neutral entry: only an entry known to be there may be removed.
     switch (registerName(archive.mpq(), name, locale)) {
@@ -578,6 +579,7 @@ DeleteResult MpqDeleteFile(Archive& archive, const std::string& name, Locale loc
 }
 
 CompactResult MpqCompactArchive(Archive& archive, const CompactProgress& progress) {
+    archive.changed = true;
     // Compaction first writes the pending changes ("(listfile)" and the tables) but ignores
     // whether that worked: on a full disk it would then build a map without "(listfile)" and
     // report success. Write them here, where the result can be checked.

@@ -65,12 +65,10 @@ bool SFileReadFile(ArchiveFile& file, void* block, std::uint32_t size, std::uint
 
 // --- Writing -------------------------------------------------------------------------------
 
-// Opens an existing archive for update and removes its "(attributes)" member at once: the
-// library can only drop that member before any other change, and would rebuild it otherwise.
-// An archive with a weak signature is signed again when it is written. Empty when the file
-// cannot be opened for writing, including an archive the library only opens read-only; nothing
-// is changed then, and *failure, when given, says why: Protected when the library found the
-// archive malformed, the mark of a protector's header.
+// Opens an existing archive for update. An archive with a weak signature is signed again when
+// it is written. Empty when the file cannot be opened for writing, including an archive the
+// library only opens read-only; nothing is changed then, and *failure, when given, says why:
+// Protected when the library found the archive malformed, the mark of a protector's header.
 ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* failure = nullptr);
 
 // Hands a member's bytes to write, front to back, and returns false as soon as write does.
@@ -90,9 +88,8 @@ enum class DeleteResult {
     Failed, // the member is there and stays
 };
 
-// Deletes the entry of the member stored for locale. For "(attributes)", which
-// MpqOpenArchiveForUpdate removes, reports how that went: Deleted when the archive had one as it
-// was opened.
+// Deletes the entry of the member stored for locale. "(attributes)" can only be deleted before
+// any other change (the library would rebuild it on closing otherwise); later it is Failed.
 DeleteResult MpqDeleteFile(Archive& archive, const std::string& name,
                            Locale locale = kNeutralLocale);
 

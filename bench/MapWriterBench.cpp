@@ -298,9 +298,9 @@ void LibraryUpdate(benchmark::State& state) {
             state.SkipWithError("cannot open");
             break;
         }
+        api::MpqDeleteFile(*archive, "(attributes)");
         for (const api::MemberSpec& member : map.written)
             parlune::test::StoreMember(*archive, member.name, member.data);
-        api::MpqDeleteFile(*archive, "(attributes)");
         if (compact)
             api::MpqCompactArchive(*archive);
         if (!api::MpqCloseUpdatedArchive(std::move(archive)))

@@ -4,7 +4,7 @@
 // place of the reference it replaced, read front to back in pieces. The texts are made from
 // the strings' lines only here, as the member is read.
 
-#include "processing/Inliner.h"
+#include "processing/Markers.h"
 #include "processing/RunState.h"
 
 #include <cstddef>

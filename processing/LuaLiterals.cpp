@@ -3,8 +3,9 @@
 // in the language (names, numbers, operators) holds neither quotes nor comment starts, so it
 // is passed over without being understood.
 
+#include "processing/LuaLiterals.h"
+
 #include "processing/ByteBlocks.h"
-#include "processing/Inliner.h"
 
 #include <algorithm>
 #include <array>

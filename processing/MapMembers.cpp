@@ -11,8 +11,8 @@ namespace {
 constexpr std::string_view kLocalesFolder = "_Locales\\";
 constexpr std::string_view kLocaleTableEnd = ".w3mod\\war3map.wts";
 
-constexpr std::array<std::string_view, 3> kLibraryMembers = {kListfileName, "(attributes)",
-                                                             "(signature)"};
+constexpr std::array<std::string_view, 3> kLibraryMembers = {kListfileName, kAttributesName,
+                                                             kSignatureName};
 constexpr std::array<std::string_view, 9> kMediaEndings = {".blp", ".tga", ".dds",  ".mdx", ".mdl",
                                                            ".mp3", ".wav", ".flac", ".ogg"};
 

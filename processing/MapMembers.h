@@ -12,6 +12,8 @@
 namespace parlune {
 
 inline constexpr std::string_view kListfileName = "(listfile)";
+inline constexpr std::string_view kAttributesName = "(attributes)";
+inline constexpr std::string_view kSignatureName = "(signature)";
 
 // The language codes of the game's locale folders, in the order their tables are read.
 inline constexpr std::array<std::string_view, 13> kLocaleCodes = {

@@ -1,13 +1,15 @@
 #include "processing/MapProcessor.h"
 
+#include "processing/Extraction.h"
 #include "processing/Inliner.h"
 #include "processing/MapMembers.h"
+#include "processing/MapWriter.h"
 #include "processing/ProcessingError.h"
-#include "processing/SourceMap.h"
 #include "processing/StringTable.h"
+#include "processing/UpdatedCopy.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <limits>
 
 namespace parlune {
 
@@ -25,15 +27,16 @@ private:
     ProcessingHost& host;
 };
 
-// The names the rewritten members may stand under, in the order of the members.
-std::vector<std::string_view> rewrittenMemberNames() {
-    std::vector<std::string_view> names = {kScriptName, kScriptInFolderName};
-    names.insert(names.end(), kMapFileNames.begin() + 1, kMapFileNames.end());
-    return names;
-}
-
-std::string sizeNote(const std::string& data) {
-    return " (" + std::to_string(data.size()) + " bytes)";
+std::string inlinedLine(const Replacement& replacement, const std::vector<TWTSEntry>& entries,
+                        const std::string& name) {
+    const std::string number = std::to_string(replacement.Number);
+    if (replacement.Entry == kMissingString)
+        return "Removed reference to non-existant string " + number + " in " + name;
+    const std::size_t lineCount = entries[replacement.Entry].Lines.size();
+    if (lineCount >= 2)
+        return "Inlined string " + number + " with " + std::to_string(lineCount) + " lines into " +
+               name;
+    return "Inlined string " + number + " into " + name;
 }
 
 } // namespace
@@ -56,7 +59,8 @@ void MapProcessor::logDetail(const std::string& text) {
 }
 
 void MapProcessor::runPhases() {
-    extractFiles();
+    logStep("Extracting files from map...");
+    ExtractMembers(*this, [this](const std::string& line) { logResult(line); });
     LoadStringTable();
     ParseStringTable();
     if (Entries.empty()) {
@@ -68,103 +72,7 @@ void MapProcessor::runPhases() {
     WriteMap();
 }
 
-void MapProcessor::extractFiles() {
-    logStep("Extracting files from map...");
-    SourceMap source(SourcePath);
-    if (!source.ReadMember(kStringTableName, StringTableData))
-        throw ProcessingError(kTableMissingFailure);
-    logResult("Extracted war3map.wts" + sizeNote(StringTableData));
-    const std::vector<std::string> listed = source.ListedNames();
-    extractLocaleTables(source, listed);
-    extractScript(source);
-    for (std::size_t i = 1; i < kMapFileCount; ++i) {
-        const std::string name(kMapFileNames[i]);
-        MapFileSlot& slot = MapFiles[i];
-        slot.Present = source.ReadMember(name, slot.Data);
-        if (slot.Present)
-            logResult("Extracted " + name + sizeNote(slot.Data));
-        else if (i < kReportedFileCount)
-            logResult(name + " not found inside map");
-    }
-    // Read without a report: these members are only scanned for the strings they need.
-    for (std::size_t i = 0; i < kScannedFileCount; ++i) {
-        MapFileSlot& slot = ScannedFiles[i];
-        slot.Present = source.ReadMember(kScannedFileNames[i], slot.Data);
-    }
-    scanOtherMembers(source, listed);
-}
-
-void MapProcessor::extractLocaleTables(SourceMap& source, const std::vector<std::string>& listed) {
-    LocaleTables.clear();
-    for (const std::uint16_t locale : source.Locales(kStringTableName))
-        extractLocaleTable(source, std::string(kStringTableName), locale);
-    for (const std::string& name : LocaleFolderTableNames(listed))
-        extractLocaleTable(source, name, 0);
-}
-
-void MapProcessor::extractLocaleTable(SourceMap& source, const std::string& name,
-                                      std::uint16_t locale) {
-    std::string data;
-    if (!source.ReadMember(name, data, locale))
-        return;
-    const std::string label = LocaleLabel(name, locale);
-    logResult("Extracted " + label + sizeNote(data));
-    LocaleTable table{name, locale, false, {}};
-    // A table that ends before its first line fails to parse, as the root table would.
-    if (!data.starts_with('\0')) {
-        LineList lines = SplitTableLines(data, label);
-        ParsedTable parsed = ParseTableLines(lines);
-        table.Readable = !parsed.Failure;
-        table.Entries = std::move(parsed.Entries);
-    }
-    if (!table.Readable) {
-        logResult(label + " cannot be read; its strings are kept");
-        table.Entries.clear();
-    }
-    LocaleTables.push_back(std::move(table));
-}
-
-// Every member the run does not rewrite may hold references; the strings they name must stay.
-// Each member is read, its numbers taken and its bytes released before the next is read.
-void MapProcessor::scanOtherMembers(SourceMap& source, const std::vector<std::string>& listed) {
-    OtherMembers.clear();
-    std::unordered_set<std::string> handled;
-    for (const std::string_view name : kMapFileNames)
-        handled.insert(MemberNameKey(name));
-    if (ScriptInScriptsFolder)
-        handled.insert(MemberNameKey(kScriptInFolderName));
-    for (const std::string_view name : kScannedFileNames)
-        handled.insert(MemberNameKey(name));
-    handled.insert(MemberNameKey(kStringTableName));
-    const auto scan = [&](const std::string& name) {
-        if (!HoldsNoReferences(name) && LocaleFolderCode(name).empty() &&
-            handled.insert(MemberNameKey(name)).second)
-            scanMember(source, name, 0);
-    };
-    for (const std::string& name : listed)
-        scan(name);
-    for (const std::string_view name : kKnownMemberNames)
-        scan(std::string(name));
-    // The entries for other locales of the rewritten members stay as they are.
-    for (const std::string_view name : rewrittenMemberNames())
-        for (const std::uint16_t locale : source.Locales(name))
-            scanMember(source, std::string(name), locale);
-}
-
-void MapProcessor::scanMember(SourceMap& source, const std::string& name, std::uint16_t locale) {
-    std::string data;
-    if (!source.ReadMember(name, data, locale))
-        return;
-    ScannedMember member{LocaleLabel(name, locale), 0, {}};
-    member.References = ForEachReferenceNumber(
-        data, [&](std::int32_t number) { member.Numbers.push_back(number); });
-    if (member.References == 0)
-        return;
-    std::sort(member.Numbers.begin(), member.Numbers.end());
-    member.Numbers.erase(std::unique(member.Numbers.begin(), member.Numbers.end()),
-                         member.Numbers.end());
-    OtherMembers.push_back(std::move(member));
-}
+// --- The string table ------------------------------------------------------------------------
 
 void MapProcessor::LoadStringTable() {
     logStep("Loading war3map.wts...");
@@ -199,19 +107,163 @@ void MapProcessor::WriteStringTable() {
     logResult("Done");
 }
 
-void MapProcessor::extractScript(SourceMap& source) {
-    MapFileSlot& script = MapFiles[0];
-    for (const bool inFolder : {false, true}) {
-        ScriptInScriptsFolder = inFolder;
-        const std::string name(inFolder ? kScriptInFolderName : kScriptName);
-        script.Present = source.ReadMember(name, script.Data);
-        if (script.Present) {
-            logResult("Extracted " + name + sizeNote(script.Data));
-            return;
-        }
+// --- Inlining --------------------------------------------------------------------------------
+
+void MapProcessor::InlineStrings() {
+    logStep("Inlining trigger strings...");
+    const std::size_t countBefore = Entries.size();
+    InlinedStrings = {};
+    Inliner inliner(Entries, LocaleTables);
+    for (std::size_t i = 0; i < kMapFileCount; ++i)
+        InlineIntoFile(kMapFileNames[i], MapFiles[i], inliner);
+    keepScannedReferences(inliner);
+    logStep("Removing inlined strings from war3map.wts...");
+    const std::vector<std::size_t> removed = inliner.Prune(Entries, LocaleTables, InlinedStrings);
+    // Removals are reported from the last entry to the first, by position in the table.
+    if (Verbose())
+        for (auto position = removed.rbegin(); position != removed.rend(); ++position)
+            logDetail("Removed string " + std::to_string(*position));
+    logResult("Removed " + std::to_string(countBefore - Entries.size()) + " strings (" +
+              std::to_string(Entries.size()) + " strings retained)");
+}
+
+void MapProcessor::InlineIntoFile(std::string_view name, MapFileSlot& slot, Inliner& inliner) {
+    const MemberInlining inlining = inliner.Inline(name, slot);
+    const std::string member(name);
+    if (!slot.Present)
+        return;
+    if (!slot.Unchanged.empty()) {
+        logResult(member + " left unchanged: " + slot.Unchanged);
+        logKept(slot.Kept.size(), member);
+        return;
     }
-    ScriptInScriptsFolder = false;
-    logResult("war3map.j not found inside map");
+    if (!inlining.HasMarkers) {
+        logResult("No strings to inline into " + member);
+        return;
+    }
+    if (Verbose())
+        logDecisions(member, slot);
+    // A marker without a number ends the run once the references before it are reported.
+    if (inlining.Unreadable)
+        ThrowInvalidInteger(*inlining.Unreadable);
+    const auto forTranslations = static_cast<std::size_t>(
+        std::count_if(slot.Kept.begin(), slot.Kept.end(), [](const KeptReference& kept) {
+            return kept.Reason == KeptReason::Translations;
+        }));
+    logResult(std::to_string(slot.Replacements.size()) + " strings inlined into " + member);
+    if (forTranslations > 0)
+        logResult(std::to_string(forTranslations) + " references kept for translations in " +
+                  member);
+    if (slot.Form == TextForm::Lua)
+        logKept(slot.Kept.size() - forTranslations, member);
+}
+
+// The detail lines of a member's references, front to back: each one replaced, and each one
+// kept for the translations.
+void MapProcessor::logDecisions(const std::string& name, const MapFileSlot& slot) {
+    auto kept = slot.Kept.begin();
+    const auto logKeptBefore = [&](std::uint32_t offset) {
+        for (; kept != slot.Kept.end() && kept->Offset < offset; ++kept)
+            if (kept->Reason == KeptReason::Translations)
+                logDetail("Kept string " + std::to_string(kept->Number) + " for translations");
+    };
+    for (const Replacement& replacement : slot.Replacements) {
+        logKeptBefore(replacement.Offset);
+        logDetail(inlinedLine(replacement, Entries, name));
+    }
+    logKeptBefore(std::numeric_limits<std::uint32_t>::max());
+}
+
+void MapProcessor::logKept(std::size_t count, std::string_view name) {
+    if (count > 0)
+        logResult(std::to_string(count) + " references kept in " + std::string(name));
+}
+
+void MapProcessor::keepScannedReferences(Inliner& inliner) {
+    for (std::size_t i = 0; i < kScannedFileCount; ++i) {
+        MapFileSlot& slot = ScannedFiles[i];
+        if (slot.Present)
+            logKept(inliner.KeepReferenced(slot.Data), kScannedFileNames[i]);
+        slot = MapFileSlot();
+    }
+    for (const ScannedMember& member : OtherMembers) {
+        logKept(member.References, member.Label);
+        for (const std::int32_t number : member.Numbers)
+            inliner.Keep(number);
+    }
+}
+
+// --- Writing the map -------------------------------------------------------------------------
+
+void MapProcessor::WriteMap() {
+    logStep("Writing new map file...");
+    MapWriter writer(openTarget());
+    storeTables(writer);
+    for (std::size_t i = 0; i < kMapFileCount; ++i)
+        AddToMap(writer, std::string(kMapFileNames[i]), MapFiles[i]);
+    InlinedStrings = {};
+    if (writer.AttributesRemoved())
+        logResult("Removed attributes file");
+    if (!NoCompact())
+        compactMap(writer);
+    writer.Finish();
+    logStep("Everything done.");
+}
+
+std::unique_ptr<TargetArchive> MapProcessor::openTarget() {
+    return std::make_unique<UpdatedCopy>(SourcePath, TargetPath, [this] {
+        if (SourcePath != TargetPath)
+            logResult("Copied old map file");
+    });
+}
+
+// The root table first, then each readable translated table, made and stored one at a time
+// so that only one is ever held as bytes. A table that cannot be read stays as it is.
+void MapProcessor::storeTables(MapWriter& writer) {
+    storeTable(writer, std::string(kStringTableName), 0, StringTableData);
+    std::string().swap(StringTableData);
+    for (LocaleTable& table : LocaleTables) {
+        if (!table.Readable)
+            continue;
+        const std::string data = SerialiseTable(table.Entries);
+        std::vector<TWTSEntry>().swap(table.Entries);
+        storeTable(writer, table.Name, table.Locale, data);
+    }
+}
+
+void MapProcessor::storeTable(MapWriter& writer, const std::string& name, std::uint16_t locale,
+                              const std::string& data) {
+    const std::string label = LocaleLabel(name, locale);
+    switch (writer.StoreTable(name, locale, data)) {
+    case MapWriter::TableOutcome::Added:
+        logResult("Added " + label + " (" + std::to_string(data.size()) + " bytes)");
+        break;
+    case MapWriter::TableOutcome::Removed:
+        logResult("Removed " + label);
+        break;
+    case MapWriter::TableOutcome::Absent:
+        break;
+    }
+}
+
+void MapProcessor::AddToMap(MapWriter& writer, const std::string& name, MapFileSlot& slot) {
+    if (!slot.Present)
+        return;
+    // The script goes back where it was found; in the Scripts folder it is written anew.
+    const bool inScriptsFolder = ScriptInScriptsFolder && name == kScriptName;
+    const std::string memberName(inScriptsFolder ? ScriptMemberName(true) : name);
+    const std::uint64_t size =
+        writer.StoreMember(memberName, slot, InlinedStrings, inScriptsFolder);
+    logResult("Added " + memberName + " (" + std::to_string(size) + " bytes)");
+    std::string().swap(slot.Data);
+    std::vector<Replacement>().swap(slot.Replacements);
+}
+
+void MapProcessor::compactMap(MapWriter& writer) {
+    logStep("Compacting new map file...");
+    const bool compacted = writer.Compact(
+        [this](std::uint64_t done, std::uint64_t total) { CompactionProgress(done, total); });
+    logResult(compacted ? "Done" : "Compaction not possible, map left uncompacted");
 }
 
 } // namespace parlune

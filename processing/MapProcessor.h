@@ -6,15 +6,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace parlune {
 
-class RetainedIds;
-class SourceMap;
-class StringIndex;
+class Inliner;
+class MapWriter;
 class TargetArchive;
-class Translations;
 
 // How far a log line of a run is indented: a phase's first line, a result of the phase, and a
 // detail line, written only with "Debug output".
@@ -48,7 +45,8 @@ public:
 };
 
 // The run and its operations over the run state. The window derives from this class, so
-// these operations are its own; the command-line front end and the tests host it too.
+// these operations are its own; the command-line front end and the tests host it too. Each
+// operation calls the unit of its phase and logs what the unit did.
 class MapProcessor : public ProcessingHost, public RunState {
 public:
     // One complete run from the source map to the target map. The run controls are disabled
@@ -62,17 +60,23 @@ public:
     void ParseStringTable();
     // Replaces the references in the rewritten members by the strings' texts where that is
     // allowed, then removes from Entries every string that no reference left in place
-    // needs, in any member the map has. The replacements are recorded in the members' slots,
-    // and the table as it stood, with the lengths of the texts, goes to InlinedStrings; the
-    // map writer makes the texts. After a failure the replacements recorded so far name
-    // entries of Entries, which is left as it was.
+    // needs, in any member the map has, and the same strings from the translated tables. The
+    // replacements and the references kept are recorded in the members' slots, and the table
+    // as it stood, with the lengths of the texts, goes to InlinedStrings; the map writer makes
+    // the texts. After a failure the replacements recorded so far name entries of Entries,
+    // which is left as it was.
     void InlineStrings();
     // Replaces StringTableData with the serialised Entries (empty when there are none).
     void WriteStringTable();
-    // Writes the new map to TargetPath: a copy of the source map with the new table and the
+    // Writes the new map to TargetPath: a copy of the source map with the new tables and the
     // present members stored, "(attributes)" removed and, unless NoCompact, compacted. The
     // target is replaced only when all of it succeeded; on failure every file stays as it was.
     void WriteMap();
+
+    // Decides the references of one rewritten member and logs the outcome.
+    void InlineIntoFile(std::string_view name, MapFileSlot& slot, Inliner& inliner);
+    // Stores a present member, its replacements made, in the new map and releases its bytes.
+    void AddToMap(MapWriter& writer, const std::string& name, MapFileSlot& slot);
 
 protected:
     // The run's log lines, each indented for its level.
@@ -82,32 +86,16 @@ protected:
 
 private:
     void runPhases();
-    void extractFiles();
-    void extractScript(SourceMap& source);
-    void extractLocaleTables(SourceMap& source, const std::vector<std::string>& listed);
-    void extractLocaleTable(SourceMap& source, const std::string& name, std::uint16_t locale);
-    void scanOtherMembers(SourceMap& source, const std::vector<std::string>& listed);
-    void scanMember(SourceMap& source, const std::string& name, std::uint16_t locale);
-    // Records the replacements of one member's references and adds the numbers of the
-    // references it keeps to retained.
-    void InlineIntoFile(std::string_view name, MapFileSlot& slot, StringIndex& index,
-                        const Translations& translations, RetainedIds& retained);
-    // Marks the references of the Lua script that must stay; false when the whole script
-    // stays as it is, every reference in it kept.
-    bool placeLuaReferences(MapFileSlot& slot, const std::vector<std::uint32_t>& unreadable,
-                            std::vector<std::uint8_t>& surroundings, RetainedIds& retained);
+    void logDecisions(const std::string& name, const MapFileSlot& slot);
     void logKept(std::size_t count, std::string_view name);
-    // Takes the numbers the members that are never rewritten refer to, then releases them.
-    void keepScannedReferences(RetainedIds& retained);
-    void pruneEntries(const StringIndex& index, const RetainedIds& retained);
+    // Keeps the strings that the members that are never rewritten name, and releases them.
+    void keepScannedReferences(Inliner& inliner);
     // The archive the new map is written through.
     std::unique_ptr<TargetArchive> openTarget();
-    void storeStringTable(TargetArchive& target);
-    // Stores each readable translated table, or removes it when it has no strings left.
-    void storeLocaleTables(TargetArchive& target);
-    // Stores a present member, its replacements made, in the new map and releases it.
-    void AddToMap(TargetArchive& target, const std::string& name, MapFileSlot& slot);
-    void compactMap(TargetArchive& target);
+    void storeTables(MapWriter& writer);
+    void storeTable(MapWriter& writer, const std::string& name, std::uint16_t locale,
+                    const std::string& data);
+    void compactMap(MapWriter& writer);
 };
 
 } // namespace parlune

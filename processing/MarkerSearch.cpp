@@ -4,8 +4,9 @@
 // with its last seven bytes later; only candidates are compared whole. Scripts are full of
 // "T", but seldom with "_" right where a marker's ends.
 
+#include "processing/MarkerSearch.h"
+
 #include "processing/ByteBlocks.h"
-#include "processing/Inliner.h"
 
 #include <cstring>
 

@@ -42,20 +42,44 @@ struct InlinedStringTable {
     }
 };
 
+// Why the inliner left a reference in place.
+enum class KeptReason : std::uint8_t {
+    TooLong,         // its text is kInlineLimit bytes or longer
+    MultiLineSkin,   // its string has several lines, and the skin file takes one per value
+    MarkerText,      // its text would make a marker with the bytes around it, or lengthen one
+    Translations,    // a translated table differs, or holds a string the root table lacks
+    OutsideLiteral,  // in a Lua script, not where a short literal may take a text
+    ScriptUnchanged, // in a Lua script that stays as it is as a whole
+};
+
+// A reference left in place: the marker at Offset in the member as extracted, naming Number.
+struct KeptReference {
+    std::uint32_t Offset = 0;
+    std::int32_t Number = 0;
+    KeptReason Reason = KeptReason::TooLong;
+};
+
 // One member of the map. A slot whose Present flag is false is never read. The inliner keeps
 // Data as extracted and records its replacements, front to back, so that a large script is
 // never copied; the member's new bytes are Data with the replacements made, their texts in
-// the member's Form.
+// the member's Form. The references it leaves in place are recorded in Kept, front to back.
 struct MapFileSlot {
     std::string Data;
     bool Present = false;
     std::vector<Replacement> Replacements;
     TextForm Form = TextForm::Plain;
+    std::vector<KeptReference> Kept;
+    // Why a Lua script stays as it is as a whole ("precompiled chunk"); empty when it does not.
+    std::string Unchanged;
 };
 
 inline constexpr std::string_view kStringTableName = "war3map.wts";
 inline constexpr std::string_view kScriptName = "war3map.j";
 inline constexpr std::string_view kScriptInFolderName = "Scripts\\war3map.j";
+// The name the script stands under in the map: in the Scripts folder or beside the others.
+inline constexpr std::string_view ScriptMemberName(bool inScriptsFolder) {
+    return inScriptsFolder ? kScriptInFolderName : kScriptName;
+}
 // The script of maps saved for Lua; references are replaced only inside its short literals.
 inline constexpr std::string_view kLuaScriptName = "war3map.lua";
 // The skin file takes one line per value, so multi-line strings stay in the table.

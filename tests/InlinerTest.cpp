@@ -2,7 +2,10 @@
 // and entries, with whole log transcripts with and without the detail lines.
 
 #include "processing/InlinedText.h"
+#include "processing/MarkerSearch.h"
+#include "processing/NumberTable.h"
 #include "processing/ProcessingError.h"
+#include "processing/StringIndex.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

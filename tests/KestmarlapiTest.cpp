@@ -102,8 +102,8 @@ TEST(Kestmarlapi, AttributesAreGoneFromTheWrittenArchive) {
 
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_TRUE(store(*archive, "war3map.j", "changed"));
     EXPECT_EQ(MpqDeleteFile(*archive, "(attributes)"), DeleteResult::Deleted);
+    EXPECT_TRUE(store(*archive, "war3map.j", "changed"));
     ASSERT_EQ(MpqCompactArchive(*archive), CompactResult::Compacted);
     ASSERT_TRUE(MpqCloseUpdatedArchive(std::move(archive)));
 
@@ -120,8 +120,8 @@ TEST(Kestmarlapi, ReportsNoAttributesWhenThereWereNone) {
 
     ArchiveHandle archive = openForUpdate(map);
     ASSERT_NE(archive, nullptr);
-    EXPECT_TRUE(store(*archive, "war3map.j", "changed"));
     EXPECT_EQ(MpqDeleteFile(*archive, "(attributes)"), DeleteResult::Absent);
+    EXPECT_TRUE(store(*archive, "war3map.j", "changed"));
     ASSERT_TRUE(MpqCloseUpdatedArchive(std::move(archive)));
     EXPECT_EQ(ReadMember(map, "(attributes)"), std::nullopt);
 }

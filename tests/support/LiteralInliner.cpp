@@ -1,6 +1,7 @@
 #include "tests/support/LiteralInliner.h"
 
-#include "processing/Inliner.h"
+#include "processing/LuaLiterals.h"
+#include "processing/Markers.h"
 #include "processing/ProcessingError.h"
 
 #include <algorithm>

@@ -4,8 +4,9 @@
 // library's header: every library failure becomes a plain result here. Member names use
 // backslash separators and are looked up without regard to letter case.
 
+#include "archive/Pieces.h"
+
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -71,10 +72,6 @@ bool SFileReadFile(ArchiveFile& file, void* block, std::uint32_t size, std::uint
 // Protected when the library found the archive malformed, the mark of a protector's header.
 ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* failure = nullptr);
 
-// Hands a member's bytes to write, front to back, and returns false as soon as write does.
-using PieceWriter = std::function<bool(std::string_view piece)>;
-using MemberPieces = std::function<bool(const PieceWriter& write)>;
-
 // Stores the size bytes that pieces hands over, in order, as the member name in locale,
 // compressed with deflate, replacing the entry of that name and locale. False when any library
 // call failed or the pieces do not add up to size; the archive must then be abandoned, because
@@ -99,11 +96,8 @@ enum class CompactResult {
     Failed,
 };
 
-// Called during compaction with the bytes processed so far and the total to process.
-using CompactProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
-
 // Rewrites the archive without the space left by deleted and replaced members.
-CompactResult MpqCompactArchive(Archive& archive, const CompactProgress& progress = {});
+CompactResult MpqCompactArchive(Archive& archive, const ProgressCall& progress = {});
 
 // Commits every change and closes the archive. False when any write on this handle failed or
 // the final flush failed: the file must not be trusted then.

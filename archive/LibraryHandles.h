@@ -5,7 +5,10 @@
 
 #include <StormLib.h>
 
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace parlune::Kestmarlapi {
 
@@ -31,6 +34,33 @@ inline LibraryFile OpenLibraryFile(HANDLE mpq, const char* name) {
     if (!::SFileOpenFileEx(mpq, name, SFILE_OPEN_FROM_MPQ, &file))
         return nullptr;
     return LibraryFile(file);
+}
+
+// Reads one of the archive's tables (hash or block) whose entry count sizeClass gives.
+template <typename Entry>
+bool ReadLibraryTable(HANDLE mpq, SFileInfoClass sizeClass, SFileInfoClass tableClass,
+                      std::vector<Entry>& table) {
+    DWORD count = 0;
+    if (!SFileGetFileInfo(mpq, sizeClass, &count, sizeof count, nullptr))
+        return false;
+    table.resize(count);
+    const auto bytes = static_cast<DWORD>(count * sizeof(Entry));
+    return count == 0 || SFileGetFileInfo(mpq, tableClass, table.data(), bytes, nullptr);
+}
+
+// One value the library tells of an archive or a member; zero when it cannot.
+template <typename Value> Value FileInfo(HANDLE handle, SFileInfoClass infoClass) {
+    Value value{};
+    if (!SFileGetFileInfo(handle, infoClass, &value, sizeof value, nullptr))
+        return Value{};
+    return value;
+}
+
+// The name the library gives the member stored in a block when no name of it is known.
+inline std::string PseudoName(DWORD blockIndex) {
+    char name[32];
+    std::snprintf(name, sizeof name, "File%08u.xxx", static_cast<unsigned>(blockIndex));
+    return name;
 }
 
 } // namespace parlune::Kestmarlapi

@@ -178,11 +178,11 @@ Workload makeWorkload(int divisor, parlune::TextForm scriptForm = parlune::TextF
     workload.state.StringTableData = std::move(parser.StringTableData);
     workload.state.Entries = std::move(parser.Entries);
     const bool lua = scriptForm == parlune::TextForm::Lua;
-    slotNamed(workload.state, lua ? parlune::kLuaScriptName : parlune::kScriptName) = {
-        generator.script(scriptForm), true, {}};
+    slotNamed(workload.state, lua ? parlune::kLuaScriptName : parlune::kScriptName) =
+        parlune::MapFileSlot::Extracted(generator.script(scriptForm));
     for (const auto& [name, share] : kObjectMembers)
-        slotNamed(workload.state,
-                  name) = {generator.objectData(generator.objectMarkerShare(share)), true, {}};
+        slotNamed(workload.state, name) = parlune::MapFileSlot::Extracted(
+            generator.objectData(generator.objectMarkerShare(share)));
     for (const parlune::MapFileSlot& slot : workload.state.MapFiles)
         workload.memberBytes += slot.Data.size();
     for (const parlune::MapFileSlot& slot : workload.state.ScannedFiles)

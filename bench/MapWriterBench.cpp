@@ -157,9 +157,10 @@ public:
         if (text == "Writing new map file...") {
             writtenTable = StringTableData;
             for (std::size_t i = 0; i < parlune::kMapFileCount; ++i)
-                writtenFiles[i] = {parlune::test::InlinedData(MapFiles[i], InlinedStrings),
-                                   MapFiles[i].Present,
-                                   {}};
+                writtenFiles[i] = MapFiles[i].Present
+                                      ? parlune::MapFileSlot::Extracted(
+                                            parlune::test::InlinedData(MapFiles[i], InlinedStrings))
+                                      : parlune::MapFileSlot();
         }
     }
     void EnableRunControls(bool) override {}

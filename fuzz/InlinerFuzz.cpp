@@ -45,7 +45,7 @@ std::vector<std::string_view> splitParts(std::string_view input) {
 
 void fillSlots(auto& slots, const std::vector<std::string_view>& parts, std::size_t first) {
     for (std::size_t i = 0; i < slots.size() && first + i < parts.size(); ++i)
-        slots[i] = {std::string(parts[first + i]), true, {}};
+        slots[i] = parlune::MapFileSlot::Extracted(std::string(parts[first + i]));
 }
 
 bool sameEntries(const std::vector<parlune::TWTSEntry>& a,
@@ -241,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         real.LocaleTables.push_back(translatedTable(parts[members++]));
     const bool luaMode = (data[0] & 2) != 0;
     if (luaMode && parts.size() > members)
-        real.MapFiles[kLuaSlot] = {std::string(parts[members]), true, {}};
+        real.MapFiles[kLuaSlot] = parlune::MapFileSlot::Extracted(std::string(parts[members]));
     if (!luaMode) {
         fillSlots(real.MapFiles, parts, members);
         fillSlots(real.ScannedFiles, parts, members + parlune::kMapFileCount);

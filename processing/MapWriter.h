@@ -35,7 +35,7 @@ public:
 
     // Rewrites the map without the space that removed and replaced members left; false when
     // that is not possible.
-    bool Compact(const CompactionProgressCall& progress) { return target->Compact(progress); }
+    bool Compact(const ProgressCall& progress) { return target->Compact(progress); }
     // Makes the new map the target.
     void Finish() { target->Finish(); }
 

@@ -71,6 +71,14 @@ struct MapFileSlot {
     std::vector<KeptReference> Kept;
     // Why a Lua script stays as it is as a whole ("precompiled chunk"); empty when it does not.
     std::string Unchanged;
+
+    // A slot holding a member's bytes as extracted.
+    static MapFileSlot Extracted(std::string data) {
+        MapFileSlot slot;
+        slot.Data = std::move(data);
+        slot.Present = true;
+        return slot;
+    }
 };
 
 inline constexpr std::string_view kStringTableName = "war3map.wts";

@@ -44,7 +44,7 @@ bool UpdatedCopy::Remove(const std::string& name, std::uint16_t locale) {
 }
 
 // Without every member's name the library cannot compact; the map is complete all the same.
-bool UpdatedCopy::Compact(const CompactionProgressCall& progress) {
+bool UpdatedCopy::Compact(const ProgressCall& progress) {
     const api::CompactResult result = api::MpqCompactArchive(*archive, progress);
     if (result == api::CompactResult::Failed)
         throw ProcessingError(kWriteFailure);

@@ -22,7 +22,7 @@ public:
     void Store(const std::string& name, std::uint16_t locale, std::uint64_t size,
                const MemberPieces& pieces) override;
     bool Remove(const std::string& name, std::uint16_t locale) override;
-    bool Compact(const CompactionProgressCall& progress) override;
+    bool Compact(const ProgressCall& progress) override;
     void Finish() override;
 
 private:

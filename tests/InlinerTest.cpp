@@ -614,7 +614,7 @@ TEST(InlineStringsRun, NumbersFarOutsideTheTableAreMissingStrings) {
             expected += "X(\"" + text + "\")";
         }
     }
-    run.MapFiles[0] = {script, true, {}};
+    run.MapFiles[0] = MapFileSlot::Extracted(script);
     run.InlineStrings();
     EXPECT_EQ(InlinedData(run.MapFiles[0], run.InlinedStrings), expected);
     EXPECT_EQ(run.Transcript(), "Inlining trigger strings...\n"
@@ -626,8 +626,8 @@ TEST(InlineStringsRun, NumbersFarOutsideTheTableAreMissingStrings) {
 TEST(InlineStringsRun, ScannedMembersAreReleasedAfterTheScan) {
     RecordingProcessor run;
     run.Entries = {kFootman};
-    slotNamed(run, "war3map.wtg") = {"TRIGSTR_1", true, {}};
-    slotNamed(run, "war3map.wct") = {"nothing", true, {}};
+    slotNamed(run, "war3map.wtg") = MapFileSlot::Extracted("TRIGSTR_1");
+    slotNamed(run, "war3map.wct") = MapFileSlot::Extracted("nothing");
     run.InlineStrings();
     for (const MapFileSlot& slot : run.ScannedFiles) {
         EXPECT_FALSE(slot.Present);

@@ -115,7 +115,7 @@ TEST(LuaScript, LiteralsTakeTheTextsAndEverythingElseStays) {
         run.Entries.push_back({id, {"outside"}});
     MapFileSlot& slot =
         run.MapFiles[std::ranges::find(kMapFileNames, kLuaScriptName) - kMapFileNames.begin()];
-    slot = {script, true, {}};
+    slot = MapFileSlot::Extracted(script);
     run.InlineStrings();
     const std::string written = InlinedData(slot, run.InlinedStrings);
 

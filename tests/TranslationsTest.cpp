@@ -216,6 +216,12 @@ TEST_P(TranslatedMap, KeepsEveryTranslation) {
 
 INSTANTIATE_TEST_SUITE_P(DebugOutput, TranslatedMap, testing::Bool());
 
+Kestmarlapi::NewArchiveOptions withoutListfile() {
+    Kestmarlapi::NewArchiveOptions options;
+    options.withListfile = false;
+    return options;
+}
+
 // A translated table that cannot be parsed may hold anything: every reference stays, and the
 // table stays in the map as it was. Without "(listfile)" the tables are found all the same.
 TEST(UnreadableTranslation, KeepsEveryReferenceAndTheTable) {
@@ -230,7 +236,7 @@ TEST(UnreadableTranslation, KeepsEveryReferenceAndTheTable) {
                  {"war3map.wts", unclosed, Kestmarlapi::MemberStorage::Deflated, kGerman},
                  {"_Locales\\deDE.w3mod\\war3map.wts", deDe},
                  {"war3map.w3u", "TRIGSTR_001\0TRIGSTR_002\0TRIGSTR_003\0"s}},
-                {.withListfile = false});
+                withoutListfile());
     run.TargetPath = run.SourcePath;
     run.noCompact = true;
     ASSERT_EQ(run.RunCatching(), "");

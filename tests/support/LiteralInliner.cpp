@@ -172,7 +172,7 @@ private:
         const bool lua = name == "war3map.lua";
         if (lua && precompiled(buffer)) {
             log.push_back("     war3map.lua left unchanged: precompiled chunk");
-            MapFileSlot script{buffer, true, {}};
+            MapFileSlot script = MapFileSlot::Extracted(buffer);
             scanMember(name, script);
             return;
         }

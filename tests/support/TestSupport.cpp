@@ -86,7 +86,7 @@ std::optional<std::string> ReadMember(const std::string& mapPath, const std::str
 bool StoreMember(Kestmarlapi::Archive& archive, const std::string& name, std::string_view data) {
     return Kestmarlapi::MpqAddFileFromPieces(
         archive, static_cast<std::uint32_t>(data.size()),
-        [&](const Kestmarlapi::PieceWriter& write) { return write(data); }, name);
+        [&](const PieceWriter& write) { return write(data); }, name);
 }
 
 std::string ReadFileBytes(const std::string& path) {

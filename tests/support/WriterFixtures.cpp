@@ -50,7 +50,9 @@ void SnapshotProcessor::Log(const std::string& text) {
     if (text == kWriterStart) {
         writtenTable = StringTableData;
         for (std::size_t i = 0; i < kMapFileCount; ++i)
-            writtenFiles[i] = {InlinedData(MapFiles[i], InlinedStrings), MapFiles[i].Present, {}};
+            writtenFiles[i] = MapFiles[i].Present
+                                  ? MapFileSlot::Extracted(InlinedData(MapFiles[i], InlinedStrings))
+                                  : MapFileSlot();
         writtenScriptInFolder = ScriptInScriptsFolder;
     }
     RecordingProcessor::Log(text);

@@ -1,7 +1,7 @@
 // What both main windows share: the state of the controls, the source check, the caption during
 // compaction and a close request during a run.
 
-#include "ui/MainFormBehaviour.h"
+#include "window/MainFormBehaviour.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,6 @@
 #include "ui-win32/AboutUnit.h"
 
 #include "ui-win32/WinSupport.h"
-#include "ui/MainFormBehaviour.h"
-
-#include <iterator>
 
 namespace parlune {
 
@@ -13,15 +10,14 @@ constexpr wchar_t kClassName[] = L"TAboutForm";
 constexpr int kCloseButton = 1;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
-constexpr COLORREF kTitleColour = RGB(0, 0, 128);
-constexpr COLORREF kAuthorColour = RGB(255, 140, 0);
 
 } // namespace
 
 TAboutForm::TAboutForm(HINSTANCE instance)
-    : instance(instance), boxFont(MakeFont(L"Tahoma", -11, false)),
-      titleFont(MakeFont(L"Tahoma", -16, true)), authorFont(MakeFont(L"Tahoma", -11, true)),
-      panelBrush(CreateSolidBrush(RGB(255, 255, 255))) {
+    : instance(instance), boxFont(MakeFont(kAboutFont, kFontPoints, false)),
+      panelBrush(CreateSolidBrush(ColourRef(kAboutPanelColour))) {
+    for (std::size_t i = 0; i < labelFonts.size(); ++i)
+        labelFonts[i] = MakeFont(kAboutFont, kAboutLabels[i].points, kAboutLabels[i].bold);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = FormWindowProc<TAboutForm>;
@@ -33,9 +29,10 @@ TAboutForm::TAboutForm(HINSTANCE instance)
 }
 
 TAboutForm::~TAboutForm() {
-    for (HGDIOBJ object : {static_cast<HGDIOBJ>(boxFont), static_cast<HGDIOBJ>(titleFont),
-                           static_cast<HGDIOBJ>(authorFont), static_cast<HGDIOBJ>(panelBrush)})
-        DeleteObject(object);
+    for (HFONT font : labelFonts)
+        DeleteObject(font);
+    DeleteObject(boxFont);
+    DeleteObject(panelBrush);
 }
 
 // The owner is disabled while the window is open, as for any modal window; the run, when one is in
@@ -80,30 +77,11 @@ void TAboutForm::CloseButtonClick() {
 // The panel is painted white behind the labels; the labels keep their size and centre their
 // text.
 void TAboutForm::createControls() {
-    const struct {
-        const char* text;
-        DWORD style;
-        RECT place;
-        HFONT font;
-    } controls[] = {
-        {kAboutTitle, SS_CENTER, {0, 8, 192, 19}, titleFont},
-        {kAuthorCredit, SS_CENTER, {0, 28, 192, 13}, authorFont},
-        {kLibraryCredit, SS_CENTER, {0, 48, 192, 13}, boxFont},
-        {"&Close", BS_DEFPUSHBUTTON | WS_TABSTOP, {8, 73, 177, 23}, boxFont},
-    };
-    HWND created[std::size(controls)];
-    for (std::size_t i = 0; i < std::size(controls); ++i) {
-        const auto& [text, style, place, font] = controls[i];
-        const bool button = (style & WS_TABSTOP) != 0;
-        created[i] = CreateWindowExW(
-            0, button ? L"BUTTON" : L"STATIC", Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-            place.left, place.top, place.right, place.bottom, window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(button ? kCloseButton : -1)), instance,
-            nullptr);
-        SendMessageW(created[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    }
-    titleLabel = created[0];
-    authorLabel = created[1];
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        labels[i] = CreateChildControl(window, L"STATIC", kAboutLabels[i].text, SS_CENTER,
+                                       kAboutLabels[i].place, -1, labelFonts[i]);
+    CreateChildControl(window, L"BUTTON", kCloseCaption, BS_DEFPUSHBUTTON | WS_TABSTOP, kClosePlace,
+                       kCloseButton, boxFont);
 }
 
 void TAboutForm::centreOver(HWND owner) {
@@ -119,10 +97,12 @@ void TAboutForm::centreOver(HWND owner) {
 }
 
 LRESULT TAboutForm::labelColours(HDC dc, HWND label) {
-    SetTextColor(dc, label == titleLabel    ? kTitleColour
-                     : label == authorLabel ? kAuthorColour
-                                            : GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, RGB(255, 255, 255));
+    COLORREF colour = GetSysColor(COLOR_WINDOWTEXT);
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        if (labels[i] == label && kAboutLabels[i].coloured)
+            colour = ColourRef(kAboutLabels[i].colour);
+    SetTextColor(dc, colour);
+    SetBkColor(dc, ColourRef(kAboutPanelColour));
     return reinterpret_cast<LRESULT>(panelBrush);
 }
 
@@ -144,7 +124,7 @@ LRESULT TAboutForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         HDC dc = BeginPaint(window, &paint);
         RECT client;
         GetClientRect(window, &client);
-        const RECT panel{0, 0, client.right, kPanelHeight};
+        const RECT panel{0, 0, client.right, kAboutPanelHeight};
         FillRect(dc, &panel, panelBrush);
         EndPaint(window, &paint);
         return 0;

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "window/FormLayout.h"
+
 #include <windows.h>
+
+#include <array>
+#include <iterator>
 
 namespace parlune {
 
@@ -16,8 +21,7 @@ public:
     void ShowModal(HWND owner);
     void CloseButtonClick();
 
-    static constexpr SIZE kClientSize{192, 104};
-    static constexpr int kPanelHeight = 65;
+    static constexpr SIZE kClientSize{kAboutWidth, kAboutHeight};
 
 private:
     template <class Form> friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -29,14 +33,11 @@ private:
 
     HINSTANCE instance;
     HFONT boxFont;
-    HFONT titleFont;
-    HFONT authorFont;
+    std::array<HFONT, std::size(kAboutLabels)> labelFonts;
     HBRUSH panelBrush;
     bool open = false;
     HWND window = nullptr;
-    // The labels that take the colours of their own.
-    HWND titleLabel = nullptr;
-    HWND authorLabel = nullptr;
+    std::array<HWND, std::size(kAboutLabels)> labels{};
 };
 
 } // namespace parlune

@@ -1,10 +1,12 @@
 #include "ui-win32/MainUnit.h"
 
-#include "processing/ProcessingError.h"
 #include "ui-win32/WinSupport.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
+
+#include <optional>
+#include <vector>
 
 namespace parlune {
 
@@ -15,33 +17,17 @@ constexpr UINT kOpenSourceMessage = WM_APP + 1;
 constexpr int kIconResource = 1;
 constexpr DWORD kFileBufferSize = 32768;
 
+// The log's id, then one for each control of the panel, in the order of PanelControlId.
 enum ControlId { kLogMemo = 100, kSource, kTarget, kProcess, kVerbose, kNoCompact, kAbout };
 
-// The panel's controls in the order of the keyboard focus (Target, About, Debug output,
-// Source, Process, Do not compact), which the order of creation sets; places are relative to
-// the panel, which is docked at the bottom inside the margin. About keeps to its right edge.
-struct PanelControl {
-    int id;
-    const wchar_t* text;
-    DWORD style;
-    int left, top, width, height;
-};
-constexpr PanelControl kPanelControls[] = {
-    {kTarget, L"Select &Target...", BS_PUSHBUTTON, 98, 8, 90, 23},
-    {kAbout, L"&About...", BS_PUSHBUTTON, 486, 8, 90, 23},
-    {kVerbose, L"&Debug output", BS_AUTOCHECKBOX, 294, 11, 89, 17},
-    {kSource, L"Select &Source...", BS_PUSHBUTTON, 0, 8, 90, 23},
-    {kProcess, L"&Process", BS_DEFPUSHBUTTON, 196, 8, 90, 23},
-    {kNoCompact, L"Do not &compact", BS_AUTOCHECKBOX, 384, 11, 97, 17},
-};
+int idOf(PanelControlId control) {
+    return kSource + static_cast<int>(control);
+}
 
-HWND createChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id,
-                 HFONT font) {
-    HWND child = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return child;
+DWORD styleOf(const PanelControl& placed) {
+    if (placed.kind == ControlKind::CheckBox)
+        return BS_AUTOCHECKBOX;
+    return placed.id == PanelControlId::Process ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
 }
 
 // The file name a file dialog returns, or nothing when it was cancelled.
@@ -61,8 +47,8 @@ std::optional<std::wstring> runFileDialog(OPENFILENAMEW& dialog, bool save,
 } // namespace
 
 TMainForm::TMainForm(HINSTANCE instance)
-    : instance(instance), windowFont(MakeFont(L"Microsoft Sans Serif", -11, false)),
-      logFont(MakeFont(L"Tahoma", -11, false)), aboutForm(instance) {
+    : instance(instance), windowFont(MakeFont(kFormFont, kFontPoints, false)),
+      logFont(MakeFont(kLogFont, kFontPoints, false)), aboutForm(instance) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = FormWindowProc<TMainForm>;
@@ -87,13 +73,14 @@ TMainForm::~TMainForm() {
     DeleteObject(logFont);
 }
 
-// The log shows the README, word-wrapped, until the first source is chosen.
+// The log shows the README, word-wrapped, until the first source is chosen. The panel's
+// controls are made in the order of the keyboard focus, which that order sets.
 void TMainForm::createControls() {
     createLog(true, WideLines(ReadmeText()));
     for (const PanelControl& placed : kPanelControls)
-        createChild(window, L"BUTTON", placed.text, placed.style | WS_TABSTOP, placed.id,
-                    windowFont);
-    applyControls();
+        CreateChildControl(window, L"BUTTON", placed.caption, styleOf(placed) | WS_TABSTOP, {},
+                           idOf(placed.id), windowFont);
+    applyControls(Controls());
     focused = control(kSource);
 }
 
@@ -120,17 +107,19 @@ void TMainForm::createLog(bool wrap, const std::wstring& text) {
         SetFocus(logMemo);
 }
 
-// The log fills the space inside the margin above the panel.
+// The log fills the space inside the margin above the panel, which is docked at the bottom;
+// About keeps to the panel's right edge.
 void TMainForm::layOut() {
     RECT client;
     GetClientRect(window, &client);
-    const int width = client.right - 2 * kMargin;
-    const int panelTop = client.bottom - kMargin - kPanelHeight;
-    MoveWindow(logMemo, kMargin, kMargin, width, panelTop - kMargin, TRUE);
+    const int width = client.right - 2 * kFormMargin;
+    const int panelTop = client.bottom - kFormMargin - kPanelHeight;
+    MoveWindow(logMemo, kFormMargin, kFormMargin, width, panelTop - kFormMargin, TRUE);
     for (const PanelControl& placed : kPanelControls) {
-        const int left = placed.id == kAbout ? width - placed.width : placed.left;
-        MoveWindow(control(placed.id), kMargin + left, panelTop + placed.top, placed.width,
-                   placed.height, TRUE);
+        const ControlPlace& place = placed.place;
+        const int left = placed.id == PanelControlId::About ? width - place.width : place.left;
+        MoveWindow(control(idOf(placed.id)), kFormMargin + left, panelTop + place.top, place.width,
+                   place.height, TRUE);
     }
 }
 
@@ -180,26 +169,10 @@ bool TMainForm::handleKeys(const MSG& message) {
     return true;
 }
 
-void TMainForm::Log(const std::string& text) {
-    appendLog(text, LogLevel::Step);
-}
-
-void TMainForm::LogAtLevel(LogLevel level, const std::string& text) {
-    appendLog(text, level);
-}
-
-void TMainForm::appendLog(const std::string& text, LogLevel level) {
-    setCaption(behaviour.RestoredCaption());
-    showLog(behaviour.AddLogLine(text, level));
-    processMessages();
-}
-
 // The new lines go at the end; the view scrolls to the last line's start.
-void TMainForm::showLog(const std::optional<std::string>& lines) {
-    if (!lines)
-        return;
+void TMainForm::showLogLines(const std::string& lines) {
     const int length = GetWindowTextLengthW(logMemo);
-    const std::wstring text = (length > 0 ? L"\r\n" : L"") + WideLines(*lines);
+    const std::wstring text = (length > 0 ? L"\r\n" : L"") + WideLines(lines);
     SendMessageW(logMemo, EM_SETSEL, length, length);
     SendMessageW(logMemo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     const LRESULT lastLine = SendMessageW(logMemo, EM_GETLINECOUNT, 0, 0) - 1;
@@ -208,14 +181,13 @@ void TMainForm::showLog(const std::optional<std::string>& lines) {
     SendMessageW(logMemo, EM_SCROLLCARET, 0, 0);
 }
 
-void TMainForm::setCaption(const std::optional<std::string>& caption) {
-    if (caption)
-        SetWindowTextW(window, Wide(*caption).c_str());
+void TMainForm::setCaption(const std::string& caption) {
+    SetWindowTextW(window, Wide(caption).c_str());
 }
 
 // Every pending message is handled before the run goes on; a request to quit is passed on to
 // the message loop.
-void TMainForm::processMessages() {
+void TMainForm::processPendingEvents() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -226,13 +198,7 @@ void TMainForm::processMessages() {
     }
 }
 
-void TMainForm::EnableRunControls(bool enabled) {
-    behaviour.EnableRunControls(enabled);
-    applyControls();
-}
-
-void TMainForm::applyControls() {
-    const ControlStates& states = behaviour.Controls();
+void TMainForm::applyControls(const ControlStates& states) {
     const std::pair<int, bool> enabled[] = {
         {kSource, states.source},   {kTarget, states.target},     {kProcess, states.process},
         {kVerbose, states.options}, {kNoCompact, states.options},
@@ -249,17 +215,6 @@ bool TMainForm::NoCompact() const {
     return SendMessageW(control(kNoCompact), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void TMainForm::CompactionProgress(std::uint64_t done, std::uint64_t total) {
-    showLog(behaviour.TakePendingLog());
-    setCaption(behaviour.ProgressCaption(done, total));
-    processMessages();
-}
-
-void TMainForm::settleAfterRun() {
-    showLog(behaviour.TakePendingLog());
-    setCaption(behaviour.RestoredCaption());
-}
-
 void TMainForm::SourceButtonClick() {
     static const std::wstring filter = DialogFilter(kOpenFilter);
     OPENFILENAMEW dialog{};
@@ -270,26 +225,21 @@ void TMainForm::SourceButtonClick() {
         ChooseSource(*chosen);
 }
 
-// A name that is no map's is refused with a box, and nothing changes.
 void TMainForm::ChooseSource(const std::wstring& fileName) {
-    const std::string name = Utf8(fileName);
-    const auto setting = SaveSettingFor(name);
-    if (!setting) {
-        MessageBoxW(window, Wide(kRefusalText).c_str(), Wide(kRefusalCaption).c_str(),
-                    MB_OK | MB_ICONERROR);
-        return;
-    }
-    saveFilter = DialogFilter(setting->filter);
-    saveExtension = Wide(setting->defaultExtension);
-    SourcePath = name;
+    TakeSource(Utf8(fileName));
+}
+
+void TMainForm::prepareSaveDialog(const SaveDialogSetting& setting, const std::string& sourceFile) {
+    saveFilter = DialogFilter(setting.filter);
+    saveExtension = Wide(setting.defaultExtension);
+    saveFileName = Wide(sourceFile);
+}
+
+void TMainForm::clearLog() {
     if (logWraps)
         createLog(false, std::wstring());
     else
         SetWindowTextW(logMemo, L"");
-    Log(SourceSelectedLine(SourcePath));
-    saveFileName = fileName;
-    behaviour.SourceChosen();
-    applyControls();
 }
 
 void TMainForm::TargetButtonClick() {
@@ -298,62 +248,47 @@ void TMainForm::TargetButtonClick() {
     dialog.lpstrFilter = saveFilter.c_str();
     dialog.lpstrDefExt = saveExtension.c_str();
     dialog.Flags = OFN_OVERWRITEPROMPT;
-    const auto chosen = runFileDialog(dialog, true, saveFileName);
-    if (!chosen)
-        return;
-    TargetPath = Utf8(*chosen);
-    Log(TargetSelectedLine(TargetPath));
-    behaviour.TargetChosen();
-    applyControls();
+    if (const auto chosen = runFileDialog(dialog, true, saveFileName))
+        TakeTarget(Utf8(*chosen));
 }
 
 void TMainForm::AboutButtonClick() {
     aboutForm.ShowModal(window);
 }
 
-void TMainForm::ProcessButtonClick() {
-    behaviour.StartRun();
-    DragAcceptFiles(window, FALSE);
-    guarded([this] { Run(); });
-    settleAfterRun();
-    DragAcceptFiles(window, TRUE);
-    if (behaviour.EndRun())
-        DestroyWindow(window);
+void TMainForm::acceptDrops(bool accept) {
+    DragAcceptFiles(window, accept ? TRUE : FALSE);
 }
 
-void TMainForm::guarded(const std::function<void()>& handler) {
-    RunHandler(handler, [this](const char* message) {
-        settleAfterRun();
-        showFailure(message);
-    });
+void TMainForm::showErrorBox(const std::string& caption, const std::string& text) {
+    MessageBoxW(window, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONERROR);
 }
 
-void TMainForm::showFailure(const std::string& message) {
-    MessageBoxW(window, Wide(DisplayText(message)).c_str(), Wide(ApplicationTitle()).c_str(),
-                MB_OK | MB_ICONERROR);
+void TMainForm::closeWindow() {
+    DestroyWindow(window);
 }
 
 void TMainForm::command(int id) {
     switch (id) {
     case kSource:
-        return guarded([this] { SourceButtonClick(); });
+        return Guarded([this] { SourceButtonClick(); });
     case kTarget:
-        return guarded([this] { TargetButtonClick(); });
+        return Guarded([this] { TargetButtonClick(); });
     case kProcess:
         return ProcessButtonClick();
     case kAbout:
-        return guarded([this] { AboutButtonClick(); });
+        return Guarded([this] { AboutButtonClick(); });
     }
 }
 
 // One file dropped while no run is in progress is chosen as the source; anything else is
 // ignored.
 void TMainForm::dropFiles(HDROP drop) {
-    if (!behaviour.Running() && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+    if (!RunInProgress() && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
         std::vector<wchar_t> fileName(kFileBufferSize, L'\0');
         DragQueryFileW(drop, 0, fileName.data(), kFileBufferSize);
         const std::wstring chosen(fileName.data());
-        guarded([this, &chosen] { ChooseSource(chosen); });
+        Guarded([this, &chosen] { ChooseSource(chosen); });
     }
     DragFinish(drop);
 }
@@ -411,10 +346,10 @@ LRESULT TMainForm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         dropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case kOpenSourceMessage:
-        guarded([this] { ChooseSource(pendingSource); });
+        Guarded([this] { ChooseSource(pendingSource); });
         return 0;
     case WM_CLOSE:
-        if (behaviour.CloseRequested())
+        if (MayClose())
             DestroyWindow(window);
         return 0;
     case WM_DESTROY:

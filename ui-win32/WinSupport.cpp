@@ -1,6 +1,6 @@
 #include "ui-win32/WinSupport.h"
 
-#include "ui/MainFormBehaviour.h"
+#include "window/MainFormBehaviour.h"
 
 namespace parlune {
 
@@ -43,10 +43,25 @@ std::wstring DialogFilter(std::string_view filter) {
     return parts + L'\0';
 }
 
-HFONT MakeFont(const wchar_t* face, int height, bool bold) {
-    return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, face);
+// A negative height asks for the character height: 8 points are 11 pixels.
+HFONT MakeFont(std::string_view face, int points, bool bold) {
+    return CreateFontW(-MulDiv(points, 96, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Wide(face).c_str());
+}
+
+HWND CreateChildControl(HWND parent, const wchar_t* className, std::string_view text, DWORD style,
+                        const ControlPlace& place, int id, HFONT font) {
+    HWND control = CreateWindowExW(0, className, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+                                   place.left, place.top, place.width, place.height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+COLORREF ColourRef(Colour colour) {
+    return RGB(colour.red, colour.green, colour.blue);
 }
 
 } // namespace parlune

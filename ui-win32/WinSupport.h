@@ -3,6 +3,8 @@
 // Text between the program's UTF-8 and Windows' UTF-16, the fonts the windows draw with, and
 // the way from a window to the object that drives it.
 
+#include "window/FormLayout.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,8 +20,15 @@ std::wstring WideLines(std::string_view utf8);
 // by a null character, the whole by one more.
 std::wstring DialogFilter(std::string_view filter);
 
-// A font of the face and the height in pixels (negative: the character height).
-HFONT MakeFont(const wchar_t* face, int height, bool bold);
+// A font of the face and the size in points, at the 96 pixels an inch that the places of the
+// controls are made for.
+HFONT MakeFont(std::string_view face, int points, bool bold);
+// A child control of parent of the class, with the text (UTF-8), the style besides WS_CHILD and
+// WS_VISIBLE, the place, the id and the font.
+HWND CreateChildControl(HWND parent, const wchar_t* className, std::string_view text, DWORD style,
+                        const ControlPlace& place, int id, HFONT font);
+// A colour of the layout as Windows takes it.
+COLORREF ColourRef(Colour colour);
 
 // The window procedure of a form class: hands the messages of the form's window to its
 // handle(), from the window's first message on. The form is CreateWindowExW's last argument,

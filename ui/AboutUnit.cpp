@@ -1,8 +1,8 @@
 #include "ui/AboutUnit.h"
 
 #include "Version.h"
-#include "ui/MainFormBehaviour.h"
 #include "ui/ProgramIcon.h"
+#include "window/FormLayout.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -11,14 +11,14 @@ namespace parlune {
 
 namespace {
 
-constexpr int kPanelHeight = 65;
-const QColor kTitleColour(0, 0, 128);
-const QColor kAuthorColour(255, 140, 0);
-
-QFont tahoma(int pointSize, bool bold) {
-    QFont font(QStringLiteral("Tahoma"), pointSize, bold ? QFont::Bold : QFont::Normal);
+QFont aboutFont(int pointSize, bool bold) {
+    QFont font(QString::fromUtf8(kAboutFont), pointSize, bold ? QFont::Bold : QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
     return font;
+}
+
+QColor qtColour(Colour colour) {
+    return QColor(colour.red, colour.green, colour.blue);
 }
 
 } // namespace
@@ -27,32 +27,30 @@ TAboutForm::TAboutForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      AboutPanel(new QWidget(this)),
-      TitleLabel(new QLabel(QString::fromUtf8(kAboutTitle), AboutPanel)),
-      AuthorLabel(new QLabel(QString::fromUtf8(kAuthorCredit), AboutPanel)),
-      LibraryLabel(new QLabel(QString::fromUtf8(kLibraryCredit), AboutPanel)),
-      CloseButton(new QPushButton(QStringLiteral("&Close"), this)) {
+      AboutPanel(new QWidget(this)), TitleLabel(new QLabel(AboutPanel)),
+      AuthorLabel(new QLabel(AboutPanel)), LibraryLabel(new QLabel(AboutPanel)),
+      CloseButton(new QPushButton(QString::fromUtf8(kCloseCaption), this)) {
     setObjectName(QStringLiteral("AboutForm"));
-    setWindowTitle(QStringLiteral("AboutForm"));
+    setWindowTitle(QString::fromUtf8(kAboutCaption));
     setWindowIcon(ProgramIcon());
-    setFont(tahoma(8, false));
+    setFont(aboutFont(kFontPoints, false));
     setFixedSize(kClientSize);
 
     AboutPanel->setObjectName(QStringLiteral("AboutPanel"));
-    AboutPanel->setGeometry(0, 0, kClientSize.width(), kPanelHeight);
+    AboutPanel->setGeometry(0, 0, kClientSize.width(), kAboutPanelHeight);
     AboutPanel->setAutoFillBackground(true);
     QPalette white = AboutPanel->palette();
-    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Window, qtColour(kAboutPanelColour));
     AboutPanel->setPalette(white);
 
-    setUpLabel(TitleLabel, "TitleLabel", {0, 8, 192, 19}, tahoma(12, true), kTitleColour);
+    QLabel* const labels[] = {TitleLabel, AuthorLabel, LibraryLabel};
+    for (std::size_t i = 0; i < std::size(labels); ++i)
+        setUpLabel(labels[i], kAboutLabels[i]);
     TitleLabel->setToolTip(QString::fromUtf8(kProgramTitle));
-    setUpLabel(AuthorLabel, "AuthorLabel", {0, 28, 192, 13}, tahoma(8, true), kAuthorColour);
-    setUpLabel(LibraryLabel, "LibraryLabel", {0, 48, 192, 13}, font(),
-               palette().color(QPalette::WindowText));
 
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
-    CloseButton->setGeometry(8, 73, 177, 23);
+    CloseButton->setGeometry(kClosePlace.left, kClosePlace.top, kClosePlace.width,
+                             kClosePlace.height);
     CloseButton->setDefault(true);
     CloseButton->setFocus();
     connect(CloseButton, &QPushButton::clicked, this, [this] { CloseButtonClick(); });
@@ -63,20 +61,23 @@ void TAboutForm::CloseButtonClick() {
 }
 
 // The labels keep their size and centre their text.
-void TAboutForm::setUpLabel(QLabel* label, const char* name, const QRect& place, const QFont& font,
-                            const QColor& colour) {
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
+void TAboutForm::setUpLabel(QLabel* label, const AboutLabel& layout) {
+    label->setObjectName(QLatin1String(layout.name));
+    label->setText(QString::fromUtf8(layout.text));
+    label->setGeometry(layout.place.left, layout.place.top, layout.place.width,
+                       layout.place.height);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setFont(font);
+    label->setFont(aboutFont(layout.points, layout.bold));
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::WindowText, layout.coloured
+                                               ? qtColour(layout.colour)
+                                               : this->palette().color(QPalette::WindowText));
     label->setPalette(palette);
 }
 
 // The panel stretches with the box's width.
 void TAboutForm::resizeEvent(QResizeEvent* event) {
-    AboutPanel->resize(width(), kPanelHeight);
+    AboutPanel->resize(width(), kAboutPanelHeight);
     QDialog::resizeEvent(event);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/FormLayout.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -23,14 +25,13 @@ public:
     QLabel* const LibraryLabel;
     QPushButton* const CloseButton;
 
-    static constexpr QSize kClientSize{192, 104};
+    static constexpr QSize kClientSize{kAboutWidth, kAboutHeight};
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void setUpLabel(QLabel* label, const char* name, const QRect& place, const QFont& font,
-                    const QColor& colour);
+    void setUpLabel(QLabel* label, const AboutLabel& layout);
 };
 
 } // namespace parlune

@@ -29,11 +29,6 @@ namespace parlune {
 
 namespace {
 
-constexpr QSize kButtonSize{90, 23};
-constexpr int kButtonTop = 8;
-constexpr int kCheckTop = 11;
-constexpr int kCheckHeight = 17;
-
 // The controls' places are made for a narrow sans-serif font. Where the font asked for is
 // missing, the metric twin of Arial or a condensed sans-serif font stands in, else whatever
 // sans-serif font the system has.
@@ -82,19 +77,16 @@ QStringList NameFilters(const QString& filter) {
 
 TMainForm::TMainForm(ModalRunner& modals, QWidget* parent)
     : QWidget(parent), LogMemo(new QPlainTextEdit(this)), ControlsPanel(new QWidget(this)),
-      SourceButton(new QPushButton(QStringLiteral("Select &Source..."), ControlsPanel)),
-      TargetButton(new QPushButton(QStringLiteral("Select &Target..."), ControlsPanel)),
-      ProcessButton(new QPushButton(QStringLiteral("&Process"), ControlsPanel)),
-      VerboseCheck(new QCheckBox(QStringLiteral("&Debug output"), ControlsPanel)),
-      NoCompactCheck(new QCheckBox(QStringLiteral("Do not &compact"), ControlsPanel)),
-      AboutButton(new QPushButton(QStringLiteral("&About..."), ControlsPanel)),
+      SourceButton(new QPushButton(ControlsPanel)), TargetButton(new QPushButton(ControlsPanel)),
+      ProcessButton(new QPushButton(ControlsPanel)), VerboseCheck(new QCheckBox(ControlsPanel)),
+      NoCompactCheck(new QCheckBox(ControlsPanel)), AboutButton(new QPushButton(ControlsPanel)),
       OpenDialog(new QFileDialog(this)), SaveDialog(new QFileDialog(this)),
       AboutForm(new TAboutForm(this)), modals(modals) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(toDisplay(ApplicationTitle()));
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
-    setFont(eightPointFont(QStringLiteral("Microsoft Sans Serif")));
+    setFont(eightPointFont(QString::fromUtf8(kFormFont)));
     setMinimumSize(kOuterSize);
     resize(kOuterSize);
     setUpControls();
@@ -112,7 +104,7 @@ void TMainForm::FormCreate() {
 
 void TMainForm::setUpControls() {
     LogMemo->setObjectName(QStringLiteral("LogMemo"));
-    LogMemo->setFont(eightPointFont(QStringLiteral("Tahoma")));
+    LogMemo->setFont(eightPointFont(QString::fromUtf8(kLogFont)));
     LogMemo->setReadOnly(true);
     LogMemo->setUndoRedoEnabled(false);
     LogMemo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -123,21 +115,12 @@ void TMainForm::setUpControls() {
     LogMemo->setPlainText(toDisplay(ReadmeText()));
 
     ControlsPanel->setObjectName(QStringLiteral("ControlsPanel"));
-    const struct {
-        QAbstractButton* control;
-        const char* name;
-        QRect place;
-    } controls[] = {
-        {SourceButton, "SourceButton", {QPoint(0, kButtonTop), kButtonSize}},
-        {TargetButton, "TargetButton", {QPoint(98, kButtonTop), kButtonSize}},
-        {ProcessButton, "ProcessButton", {QPoint(196, kButtonTop), kButtonSize}},
-        {VerboseCheck, "VerboseCheck", {294, kCheckTop, 89, kCheckHeight}},
-        {NoCompactCheck, "NoCompactCheck", {384, kCheckTop, 97, kCheckHeight}},
-        {AboutButton, "AboutButton", {QPoint(486, kButtonTop), kButtonSize}},
-    };
-    for (const auto& [control, name, place] : controls) {
-        control->setObjectName(QLatin1String(name));
-        control->setGeometry(place);
+    for (const PanelControl& placed : kPanelControls) {
+        QAbstractButton* control = panelControl(placed.id);
+        control->setObjectName(QLatin1String(placed.name));
+        control->setText(QString::fromUtf8(placed.caption));
+        control->setGeometry(placed.place.left, placed.place.top, placed.place.width,
+                             placed.place.height);
     }
     QStyle* checkBoxStyle = new CheckBoxStyle;
     checkBoxStyle->setParent(this);
@@ -147,17 +130,36 @@ void TMainForm::setUpControls() {
     for (QPushButton* button : {SourceButton, TargetButton, AboutButton})
         button->setAutoDefault(true);
     ProcessButton->setDefault(true);
-    applyControls();
+    applyControls(Controls());
     SourceButton->setFocus();
 }
 
-// The focus moves from the log to the panel, and inside the panel in the order Target, About,
-// Debug output, Source, Process, Do not compact rather than from left to right.
+QAbstractButton* TMainForm::panelControl(PanelControlId id) const {
+    switch (id) {
+    case PanelControlId::Source:
+        return SourceButton;
+    case PanelControlId::Target:
+        return TargetButton;
+    case PanelControlId::Process:
+        return ProcessButton;
+    case PanelControlId::Verbose:
+        return VerboseCheck;
+    case PanelControlId::NoCompact:
+        return NoCompactCheck;
+    case PanelControlId::About:
+        break;
+    }
+    return AboutButton;
+}
+
+// The focus moves from the log to the panel, and inside the panel in the table's order rather
+// than from left to right.
 void TMainForm::setUpTabOrder() {
-    QWidget* const order[] = {LogMemo,      TargetButton,  AboutButton,   VerboseCheck,
-                              SourceButton, ProcessButton, NoCompactCheck};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
+    QWidget* previous = LogMemo;
+    for (const PanelControl& placed : kPanelControls) {
+        setTabOrder(previous, panelControl(placed.id));
+        previous = panelControl(placed.id);
+    }
 }
 
 void TMainForm::setUpDialogs() {
@@ -173,43 +175,34 @@ void TMainForm::setUpDialogs() {
 
 void TMainForm::connectHandlers() {
     connect(SourceButton, &QPushButton::clicked, this,
-            [this] { guarded([this] { SourceButtonClick(); }); });
+            [this] { Guarded([this] { SourceButtonClick(); }); });
     connect(TargetButton, &QPushButton::clicked, this,
-            [this] { guarded([this] { TargetButtonClick(); }); });
+            [this] { Guarded([this] { TargetButtonClick(); }); });
     connect(AboutButton, &QPushButton::clicked, this,
-            [this] { guarded([this] { AboutButtonClick(); }); });
+            [this] { Guarded([this] { AboutButtonClick(); }); });
     connect(ProcessButton, &QPushButton::clicked, this, [this] { ProcessButtonClick(); });
 }
 
-void TMainForm::Log(const std::string& text) {
-    appendLog(text, LogLevel::Step);
-}
-
-void TMainForm::LogAtLevel(LogLevel level, const std::string& text) {
-    appendLog(text, level);
-}
-
-void TMainForm::appendLog(const std::string& text, LogLevel level) {
-    restoreCaption();
-    showLog(behaviour.AddLogLine(text, level));
-    QCoreApplication::processEvents();
-}
-
-void TMainForm::showLog(const std::optional<std::string>& lines) {
-    if (!lines)
-        return;
-    LogMemo->appendPlainText(toDisplay(*lines));
+void TMainForm::showLogLines(const std::string& lines) {
+    LogMemo->appendPlainText(toDisplay(lines));
     QScrollBar* scrollBar = LogMemo->verticalScrollBar();
     scrollBar->setValue(scrollBar->maximum());
 }
 
-void TMainForm::EnableRunControls(bool enabled) {
-    behaviour.EnableRunControls(enabled);
-    applyControls();
+void TMainForm::clearLog() {
+    LogMemo->clear();
+    LogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
 }
 
-void TMainForm::applyControls() {
-    const ControlStates& states = behaviour.Controls();
+void TMainForm::setCaption(const std::string& caption) {
+    setWindowTitle(toDisplay(caption));
+}
+
+void TMainForm::processPendingEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::applyControls(const ControlStates& states) {
     SourceButton->setEnabled(states.source);
     TargetButton->setEnabled(states.target);
     ProcessButton->setEnabled(states.process);
@@ -225,23 +218,6 @@ bool TMainForm::NoCompact() const {
     return NoCompactCheck->isChecked();
 }
 
-void TMainForm::CompactionProgress(std::uint64_t done, std::uint64_t total) {
-    showLog(behaviour.TakePendingLog());
-    if (const auto caption = behaviour.ProgressCaption(done, total))
-        setWindowTitle(toDisplay(*caption));
-    QCoreApplication::processEvents();
-}
-
-void TMainForm::settleAfterRun() {
-    showLog(behaviour.TakePendingLog());
-    restoreCaption();
-}
-
-void TMainForm::restoreCaption() {
-    if (const auto caption = behaviour.RestoredCaption())
-        setWindowTitle(toDisplay(*caption));
-}
-
 void TMainForm::SourceButtonClick() {
     if (modals.Exec(*OpenDialog) == QDialog::Accepted)
         ChooseSource(chosenFile(*OpenDialog));
@@ -253,70 +229,38 @@ bool TMainForm::OpenArguments(const QStringList& arguments) {
     if (arguments.size() == 1) {
         // The dialog hands over absolute paths, and so does this.
         const QString map = QFileInfo(arguments.front()).absoluteFilePath();
-        QTimer::singleShot(0, this, [this, map] { guarded([this, map] { ChooseSource(map); }); });
+        QTimer::singleShot(0, this, [this, map] { Guarded([this, map] { ChooseSource(map); }); });
     }
     return true;
 }
 
 void TMainForm::ChooseSource(const QString& chosen) {
-    const QString fileName = QDir::toNativeSeparators(chosen);
-    if (!acceptSourceExtension(fileName))
-        return;
-    SourcePath = toPathBytes(fileName);
-    LogMemo->clear();
-    LogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Log(SourceSelectedLine(SourcePath));
-    SaveDialog->selectFile(fileName);
-    behaviour.SourceChosen();
-    applyControls();
+    TakeSource(toPathBytes(QDir::toNativeSeparators(chosen)));
 }
 
-// Sets the save dialog up for the kind of map chosen, or tells the user that only maps can be
-// loaded. The comparison is case-sensitive, so "Map.W3X" is refused.
-bool TMainForm::acceptSourceExtension(const QString& fileName) {
-    if (const auto setting = SaveSettingFor(fileName.toStdString())) {
-        SaveDialog->setNameFilters(NameFilters(toDisplay(setting->filter)));
-        SaveDialog->setDefaultSuffix(toDisplay(setting->defaultExtension));
-        return true;
-    }
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kRefusalCaption),
-                    QString::fromUtf8(kRefusalText), QMessageBox::Ok, this);
-    modals.Exec(box);
-    return false;
+void TMainForm::prepareSaveDialog(const SaveDialogSetting& setting, const std::string& sourceFile) {
+    SaveDialog->setNameFilters(NameFilters(toDisplay(setting.filter)));
+    SaveDialog->setDefaultSuffix(toDisplay(setting.defaultExtension));
+    SaveDialog->selectFile(QFile::decodeName(QByteArray::fromStdString(sourceFile)));
 }
 
 void TMainForm::TargetButtonClick() {
-    if (modals.Exec(*SaveDialog) != QDialog::Accepted)
-        return;
-    TargetPath = toPathBytes(chosenFile(*SaveDialog));
-    Log(TargetSelectedLine(TargetPath));
-    behaviour.TargetChosen();
-    applyControls();
+    if (modals.Exec(*SaveDialog) == QDialog::Accepted)
+        TakeTarget(toPathBytes(chosenFile(*SaveDialog)));
 }
 
 void TMainForm::AboutButtonClick() {
     modals.Exec(*AboutForm);
 }
 
-void TMainForm::ProcessButtonClick() {
-    behaviour.StartRun();
-    guarded([this] { Run(); });
-    settleAfterRun();
-    if (behaviour.EndRun())
-        close();
-}
-
-void TMainForm::guarded(const std::function<void()>& handler) {
-    RunHandler(handler, [this](const char* message) {
-        settleAfterRun();
-        showFailure(message);
-    });
-}
-
-void TMainForm::showFailure(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, toDisplay(ApplicationTitle()),
-                    toDisplay(DisplayText(message)), QMessageBox::Ok, this);
+void TMainForm::showErrorBox(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, toDisplay(caption), toDisplay(text), QMessageBox::Ok,
+                    this);
     modals.Exec(box);
+}
+
+void TMainForm::closeWindow() {
+    close();
 }
 
 bool TMainForm::event(QEvent* event) {
@@ -348,16 +292,16 @@ void TMainForm::fitOuterSize() {
 // The log fills the space inside the margin above the panel, which is docked at the bottom;
 // the About button keeps to the panel's right edge.
 void TMainForm::resizeEvent(QResizeEvent* event) {
-    const QRect inner = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    const QRect inner = rect().adjusted(kFormMargin, kFormMargin, -kFormMargin, -kFormMargin);
     ControlsPanel->setGeometry(inner.left(), inner.bottom() + 1 - kPanelHeight, inner.width(),
                                kPanelHeight);
     LogMemo->setGeometry(inner.left(), inner.top(), inner.width(), inner.height() - kPanelHeight);
-    AboutButton->move(ControlsPanel->width() - kButtonSize.width(), kButtonTop);
+    AboutButton->move(ControlsPanel->width() - AboutButton->width(), AboutButton->y());
     QWidget::resizeEvent(event);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!behaviour.CloseRequested()) {
+    if (!MayClose()) {
         event->ignore();
         return;
     }
@@ -365,7 +309,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 QString TMainForm::droppableFile(const QMimeData* data) const {
-    if (behaviour.Running() || data == nullptr || data->urls().size() != 1)
+    if (RunInProgress() || data == nullptr || data->urls().size() != 1)
         return QString();
     return data->urls().front().toLocalFile();
 }
@@ -387,7 +331,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
     if (fileName.isEmpty())
         return;
     event->acceptProposedAction();
-    guarded([this, fileName] { ChooseSource(fileName); });
+    Guarded([this, fileName] { ChooseSource(fileName); });
 }
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {

@@ -1,15 +1,14 @@
 #pragma once
 
-#include "processing/MapProcessor.h"
-#include "ui/MainFormBehaviour.h"
+#include "window/FormLayout.h"
+#include "window/MainFormBase.h"
 
 #include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-#include <functional>
-
+class QAbstractButton;
 class QCheckBox;
 class QMimeData;
 class QFileDialog;
@@ -27,7 +26,7 @@ QStringList NameFilters(const QString& filter);
 
 // The main window. It owns the run state and offers the processing operations as its own;
 // its controls are public so that the tests and the screenshot tool drive the real window.
-class TMainForm : public QWidget, public MapProcessor {
+class TMainForm : public QWidget, public MainFormBase {
     Q_OBJECT
 
 public:
@@ -35,16 +34,8 @@ public:
     explicit TMainForm(ModalRunner& modals, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Appends text as the last line of the log view and scrolls to it, then handles every
-    // pending event, so the window repaints and takes input between two lines of a run.
-    void Log(const std::string& text) override;
-    // As Log; a detail line may wait up to kLogBatchMs for the next batch.
-    void LogAtLevel(LogLevel level, const std::string& text) override;
-    void EnableRunControls(bool enabled) override;
     bool Verbose() const override;
     bool NoCompact() const override;
-    // Shows the progress in the caption and keeps the window repainting.
-    void CompactionProgress(std::uint64_t done, std::uint64_t total) override;
 
     void SourceButtonClick();
     // Takes fileName as the source, as if it had been chosen in the Select Source dialog.
@@ -53,9 +44,6 @@ public:
     // chooses as its source once it shows. False for more than one.
     bool OpenArguments(const QStringList& arguments);
     void TargetButtonClick();
-    // Runs from the source to the target. A request to close the window meanwhile is kept and
-    // carried out once the run has ended, whichever way it ended.
-    void ProcessButtonClick();
     void AboutButtonClick();
 
     QPlainTextEdit* const LogMemo;
@@ -70,11 +58,19 @@ public:
     QFileDialog* const SaveDialog;
     TAboutForm* const AboutForm;
 
-    static constexpr QSize kOuterSize{600, 400};
-    static constexpr int kMargin = 8;
-    static constexpr int kPanelHeight = 31;
+    static constexpr QSize kOuterSize{kFormWidth, kFormHeight};
 
 protected:
+    void showLogLines(const std::string& lines) override;
+    void clearLog() override;
+    void setCaption(const std::string& caption) override;
+    void applyControls(const ControlStates& states) override;
+    void processPendingEvents() override;
+    void showErrorBox(const std::string& caption, const std::string& text) override;
+    void prepareSaveDialog(const SaveDialogSetting& setting,
+                           const std::string& sourceFile) override;
+    void closeWindow() override;
+
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -92,20 +88,11 @@ private:
     void setUpDialogs();
     void connectHandlers();
     void fitOuterSize();
-    void guarded(const std::function<void()>& handler);
-    void showFailure(const std::string& message);
-    void appendLog(const std::string& text, LogLevel level);
-    void restoreCaption();
-    void showLog(const std::optional<std::string>& lines);
-    void applyControls();
-    // Shows every line logged so far and the caption without the compaction's progress.
-    void settleAfterRun();
-    bool acceptSourceExtension(const QString& fileName);
+    QAbstractButton* panelControl(PanelControlId id) const;
     // The one local file that a drag carries, when the window takes it now; empty otherwise.
     QString droppableFile(const QMimeData* data) const;
 
     ModalRunner& modals;
-    MainFormBehaviour behaviour;
     bool startSizeFitted = false;
 };
 

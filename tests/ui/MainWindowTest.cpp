@@ -3,7 +3,7 @@
 
 #include "tests/ui/WindowFixture.h"
 #include "ui/AboutUnit.h"
-#include "ui/MainFormBehaviour.h"
+#include "window/MainFormBehaviour.h"
 
 #include <QApplication>
 #include <QCheckBox>

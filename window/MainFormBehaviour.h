@@ -22,10 +22,6 @@ inline constexpr char kOpenFilter[] = "Warcraft III Maps|*.w3m;*.w3x|"
                                       "Warcraft III Reign of Chaos Maps|*.w3m";
 inline constexpr char kRefusalText[] = "Only Warcraft III maps can be loaded!";
 inline constexpr char kRefusalCaption[] = "Error";
-// The About box's lines.
-inline constexpr char kAboutTitle[] = "Parlune";
-inline constexpr char kAuthorCredit[] = "by the Parlune developers";
-inline constexpr char kLibraryCredit[] = "MPQ archives: StormLib";
 // How long a detail line may wait for the next batch of the log.
 inline constexpr int kLogBatchMs = 20;
 

@@ -1,4 +1,4 @@
-#include "ui/MainFormBehaviour.h"
+#include "window/MainFormBehaviour.h"
 
 #include "Version.h"
 

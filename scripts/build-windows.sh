@@ -14,9 +14,7 @@ packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest 
 scripts/install-deps.sh "${packages[@]}"
 
 build_dir=${BUILD_DIR:-build-windows}
-cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-Release} -DPARLUNE_BUILD_GUI=OFF \
-    -DPARLUNE_BUILD_BENCH=OFF "$@" >/dev/null
+cmake --preset windows -B "$build_dir" "$@" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 
 version=$(sed -n 's/^project(Parlune VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds into BUILD_DIR (default: build). Extra arguments go to CMake.
+# Configures and builds one of the variants of CMakePresets.json: PRESET (default: default)
+# into its folder, or into BUILD_DIR when that is set. Extra arguments go to CMake.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+preset=${PRESET:-default}
+build_dir=${BUILD_DIR:-}
+cmake --preset "$preset" ${build_dir:+-B "$build_dir"} "$@" >/dev/null
+if [ -n "$build_dir" ]; then
+    cmake --build "$build_dir" -j "$(nproc)"
+else
+    cmake --build --preset "$preset" -j "$(nproc)"
+fi

@@ -17,7 +17,7 @@ built=$(seconds)
 # The Linux programs to compare with.
 scripts/install-deps.sh
 if [ ! -f "$linux_dir/CMakeCache.txt" ]; then
-    cmake -S . -B "$linux_dir" -DPARLUNE_BUILD_GUI=OFF -DPARLUNE_BUILD_BENCH=OFF >/dev/null
+    cmake --preset default -B "$linux_dir" -DPARLUNE_BUILD_GUI=OFF -DPARLUNE_BUILD_BENCH=OFF >/dev/null
 fi
 cmake --build "$linux_dir" -j "$(nproc)" --target parlune-cli compare-maps >/dev/null
 

@@ -41,11 +41,14 @@ public:
 
 protected:
     void showLogLines(const std::string& lines) override;
+    // An edit control wraps its lines for good: the log is made anew without wrapping.
     void clearLog() override;
     void setCaption(const std::string& caption) override;
     void applyControls(const ControlStates& states) override;
+    // A request to quit that arrives meanwhile is passed on to the message loop.
     void processPendingEvents() override;
     void showErrorBox(const std::string& caption, const std::string& text) override;
+    // The save dialog is made anew on each click, from what this keeps.
     void prepareSaveDialog(const SaveDialogSetting& setting,
                            const std::string& sourceFile) override;
     void acceptDrops(bool accept) override;

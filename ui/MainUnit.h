@@ -61,20 +61,22 @@ public:
     static constexpr QSize kOuterSize{kFormWidth, kFormHeight};
 
 protected:
+    // The log view and the caption.
     void showLogLines(const std::string& lines) override;
     void clearLog() override;
     void setCaption(const std::string& caption) override;
-    void applyControls(const ControlStates& states) override;
-    void processPendingEvents() override;
-    void showErrorBox(const std::string& caption, const std::string& text) override;
-    void prepareSaveDialog(const SaveDialogSetting& setting,
-                           const std::string& sourceFile) override;
-    void closeWindow() override;
-
+    // Qt's own events: the size, closing, keys, drops.
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void closeWindow() override;
     void keyPressEvent(QKeyEvent* event) override;
+    void processPendingEvents() override;
+    // The controls and the boxes, shown through the ModalRunner.
+    void applyControls(const ControlStates& states) override;
+    void showErrorBox(const std::string& caption, const std::string& text) override;
+    void prepareSaveDialog(const SaveDialogSetting& setting,
+                           const std::string& sourceFile) override;
     // One file dropped while no run is in progress is chosen as the source; anything else
     // is refused, and the cursor shows it.
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -1,7 +1,5 @@
 #include "ui/MainUnit.h"
 
-#include "Version.h"
-#include "processing/ProcessingError.h"
 #include "ui/AboutUnit.h"
 #include "ui/ModalRunner.h"
 #include "ui/ProgramIcon.h"

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <optional>
 #include <strings.h>
+#include <system_error>
 #include <vector>
 
 namespace parlune::Kestmarlapi {
@@ -297,6 +298,26 @@ CompactResult MpqCompactArchive(Archive& archive, const ProgressCall& progress) 
     if (ok)
         return CompactResult::Compacted;
     return error == ERROR_UNKNOWN_FILE_NAMES ? CompactResult::NamesUnknown : CompactResult::Failed;
+}
+
+std::string LastFailureReason() {
+    const DWORD code = GetLastError();
+    switch (code) {
+    case ERROR_SUCCESS:
+        return "refused by the archive library";
+    case ERROR_FILE_CORRUPT:
+        return "damaged data";
+    case ERROR_UNKNOWN_FILE_NAMES:
+        return "the archive does not name all its members";
+    case ERROR_INTERNAL_FILE:
+        return "a member the archive library keeps for itself";
+    }
+#ifdef _WIN32
+    return std::system_category().message(static_cast<int>(code));
+#else
+    // The library reports the system's errno values.
+    return std::generic_category().message(static_cast<int>(code));
+#endif
 }
 
 bool MpqCloseUpdatedArchive(ArchiveHandle archive) {

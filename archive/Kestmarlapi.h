@@ -99,6 +99,10 @@ enum class CompactResult {
 // Rewrites the archive without the space left by deleted and replaced members.
 CompactResult MpqCompactArchive(Archive& archive, const ProgressCall& progress = {});
 
+// The reason for the library's last failure on this thread, as a short sentence ("No space left
+// on device", "damaged data").
+std::string LastFailureReason();
+
 // Commits every change and closes the archive. False when any write on this handle failed or
 // the final flush failed: the file must not be trusted then.
 bool MpqCloseUpdatedArchive(ArchiveHandle archive);

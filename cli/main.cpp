@@ -59,6 +59,9 @@ int run(const Options& options) {
     processor.TargetPath = options.paths[1];
     try {
         processor.Run();
+    } catch (const parlune::ProcessingError& failure) {
+        std::fputs((parlune::DisplayText(parlune::TextWithDetail(failure)) + "\n").c_str(), stderr);
+        return kRunFailed;
     } catch (const std::exception& failure) {
         std::fputs((parlune::DisplayText(failure.what()) + "\n").c_str(), stderr);
         return kRunFailed;

@@ -7,16 +7,22 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace parlune::files {
 
+// Each call that can fail stores the system's reason in reason.
+
 // Whether the file may be written; a file that does not exist may be.
-bool MayWrite(const std::filesystem::path& path);
+bool MayWrite(const std::filesystem::path& path, std::error_code& reason);
+
+// Why the file cannot be opened for reading; nothing when it can.
+std::error_code ReadFailure(const std::filesystem::path& path);
 
 // Makes a new folder in folder named prefix (UTF-8) followed by six random characters, which
 // only this user may enter where the system has such rights. Empty when it cannot be made.
 std::filesystem::path MakePrivateFolder(const std::filesystem::path& folder,
-                                        const std::string& prefix);
+                                        const std::string& prefix, std::error_code& reason);
 
 // What a new target takes from its source: the permission bits on Linux, the attributes on
 // Windows. Nothing when the file cannot be looked at.
@@ -26,6 +32,6 @@ std::optional<unsigned> FileModeOf(const std::filesystem::path& path);
 // it to the disk and puts it in target's place in one step. False on failure; target is then
 // as it was.
 bool MoveOver(const std::filesystem::path& copy, const std::filesystem::path& target,
-              unsigned sourceMode);
+              unsigned sourceMode, std::error_code& reason);
 
 } // namespace parlune::files

@@ -29,16 +29,34 @@ mode_t currentUmask() {
     return mask;
 }
 
-} // namespace
-
-bool MayWrite(const fs::path& path) {
-    return ::access(path.c_str(), W_OK) == 0 || errno == ENOENT;
+std::error_code lastError() {
+    return {errno, std::generic_category()};
 }
 
-fs::path MakePrivateFolder(const fs::path& folder, const std::string& prefix) {
+} // namespace
+
+bool MayWrite(const fs::path& path, std::error_code& reason) {
+    if (::access(path.c_str(), W_OK) == 0 || errno == ENOENT)
+        return true;
+    reason = lastError();
+    return false;
+}
+
+std::error_code ReadFailure(const fs::path& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return lastError();
+    ::close(descriptor);
+    return {};
+}
+
+fs::path MakePrivateFolder(const fs::path& folder, const std::string& prefix,
+                           std::error_code& reason) {
     std::string pattern = (folder / (prefix + "XXXXXX")).native();
-    if (::mkdtemp(pattern.data()) == nullptr)
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        reason = lastError();
         return {};
+    }
     return pattern;
 }
 
@@ -49,7 +67,8 @@ std::optional<unsigned> FileModeOf(const fs::path& path) {
     return status.st_mode & 07777;
 }
 
-bool MoveOver(const fs::path& copy, const fs::path& target, unsigned sourceMode) {
+bool MoveOver(const fs::path& copy, const fs::path& target, unsigned sourceMode,
+              std::error_code& reason) {
     mode_t mode = sourceMode & ~currentUmask();
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0) {
@@ -59,8 +78,10 @@ bool MoveOver(const fs::path& copy, const fs::path& target, unsigned sourceMode)
         mode = existing.st_mode & 07777;
     }
     if (::chmod(copy.c_str(), mode) != 0 || !syncToDisk(copy, O_RDONLY) ||
-        std::rename(copy.c_str(), target.c_str()) != 0)
+        std::rename(copy.c_str(), target.c_str()) != 0) {
+        reason = lastError();
         return false;
+    }
     // The rename is done; a folder that cannot be flushed only loses the crash safety.
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     syncToDisk(folder, O_RDONLY | O_DIRECTORY);

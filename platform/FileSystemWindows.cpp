@@ -29,14 +29,31 @@ bool flushToDisk(const fs::path& path) {
     return ::CloseHandle(file) != 0 && flushed;
 }
 
-} // namespace
-
-bool MayWrite(const fs::path& path) {
-    // The read-only attribute is what refuses writing; folders' rights are the system's affair.
-    return ::_waccess(path.c_str(), 2) == 0 || errno == ENOENT;
+std::error_code lastError() {
+    return {static_cast<int>(::GetLastError()), std::system_category()};
 }
 
-fs::path MakePrivateFolder(const fs::path& folder, const std::string& prefix) {
+} // namespace
+
+bool MayWrite(const fs::path& path, std::error_code& reason) {
+    // The read-only attribute is what refuses writing; folders' rights are the system's affair.
+    if (::_waccess(path.c_str(), 2) == 0 || errno == ENOENT)
+        return true;
+    reason = std::error_code(errno, std::generic_category());
+    return false;
+}
+
+std::error_code ReadFailure(const fs::path& path) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lastError();
+    ::CloseHandle(file);
+    return {};
+}
+
+fs::path MakePrivateFolder(const fs::path& folder, const std::string& prefix,
+                           std::error_code& reason) {
     constexpr std::string_view kLetters =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::random_device seed;
@@ -48,6 +65,7 @@ fs::path MakePrivateFolder(const fs::path& folder, const std::string& prefix) {
         const fs::path candidate = folder / PathFromUtf8(name);
         if (::CreateDirectoryW(candidate.c_str(), nullptr))
             return candidate;
+        reason = lastError();
         if (::GetLastError() != ERROR_ALREADY_EXISTS)
             return {};
     }
@@ -61,15 +79,19 @@ std::optional<unsigned> FileModeOf(const fs::path& path) {
     return attributes & kSettableAttributes;
 }
 
-bool MoveOver(const fs::path& copy, const fs::path& target, unsigned sourceMode) {
+bool MoveOver(const fs::path& copy, const fs::path& target, unsigned sourceMode,
+              std::error_code& reason) {
     const DWORD existing = ::GetFileAttributesW(target.c_str());
     DWORD attributes = existing != INVALID_FILE_ATTRIBUTES ? existing : sourceMode;
     attributes &= kSettableAttributes;
     if (!flushToDisk(copy) ||
-        !::SetFileAttributesW(copy.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL))
+        !::SetFileAttributesW(copy.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL) ||
+        !::MoveFileExW(copy.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        reason = lastError();
         return false;
-    return ::MoveFileExW(copy.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    return true;
 }
 
 } // namespace parlune::files

@@ -15,6 +15,10 @@ constexpr int kMaxLinkDepth = 40;
 // Keeps the private folder's name within the file-name limit for any target name.
 constexpr std::size_t kMaxNamePartLength = 100;
 
+ProcessingError copyFailure(const fs::path& path, const std::string& reason) {
+    return ProcessingError(kCopyFailure, FileDetail(Utf8FromPath(path), reason));
+}
+
 // Follows a chain of symbolic links to the path that a write through the link reaches, even
 // when the last link names a file that does not exist yet.
 fs::path resolveLinks(fs::path path) {
@@ -24,10 +28,11 @@ fs::path resolveLinks(fs::path path) {
             return path;
         const fs::path next = fs::read_symlink(path, error);
         if (error)
-            throw ProcessingError(kCopyFailure);
+            throw copyFailure(path, error.message());
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    throw ProcessingError(kCopyFailure);
+    throw copyFailure(path,
+                      std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
 }
 
 fs::path folderOf(const fs::path& path) {
@@ -45,9 +50,10 @@ std::string nameStart(std::string name, std::size_t length) {
 
 fs::path makePrivateFolder(const fs::path& target) {
     const std::string name = nameStart(Utf8FromPath(target.filename()), kMaxNamePartLength);
-    fs::path folder = files::MakePrivateFolder(folderOf(target), "." + name + ".parlune-");
+    std::error_code reason;
+    fs::path folder = files::MakePrivateFolder(folderOf(target), "." + name + ".parlune-", reason);
     if (folder.empty())
-        throw ProcessingError(kCopyFailure);
+        throw copyFailure(target, reason.message());
     return folder;
 }
 
@@ -61,8 +67,10 @@ NewMapFile::NewMapFile(const std::string& sourcePath, const std::string& targetP
     const std::optional<unsigned> mode = files::FileModeOf(source);
     std::error_code error;
     if (!mode || !fs::copy_file(source, copy, fs::copy_options::none, error)) {
+        const fs::path failed = mode ? target : source;
+        const std::string reason = mode ? error.message() : files::ReadFailure(source).message();
         fs::remove_all(folder, error);
-        throw ProcessingError(kCopyFailure);
+        throw copyFailure(failed, reason);
     }
     sourceMode = *mode;
     // A read-only source must not make the copy read-only: the library would then refuse
@@ -77,8 +85,9 @@ NewMapFile::~NewMapFile() {
 }
 
 void NewMapFile::Commit() {
-    if (!files::MoveOver(folder / "map", target, sourceMode))
-        throw ProcessingError(kWriteFailure);
+    std::error_code reason;
+    if (!files::MoveOver(folder / "map", target, sourceMode, reason))
+        throw ProcessingError(kWriteFailure, FileDetail(Utf8FromPath(target), reason.message()));
     std::error_code ignored;
     fs::remove_all(folder, ignored);
 }

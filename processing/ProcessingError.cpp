@@ -2,23 +2,33 @@
 
 namespace parlune {
 
-ProcessingError OpenError(const std::string& message, bool protectedMap) {
+std::string FileDetail(const std::string& path, const std::string& reason) {
+    return path + ": " + reason;
+}
+
+std::string TextWithDetail(const ProcessingError& failure) {
+    const std::string message = failure.what();
+    return failure.Detail().empty() ? message : message + " (" + failure.Detail() + ")";
+}
+
+ProcessingError OpenError(const std::string& message, bool protectedMap, std::string detail) {
     if (!protectedMap)
-        return ProcessingError(message);
-    return ProcessingError(message +
-                           " The map is protected; use Parlune on the map before protecting it.");
+        return ProcessingError(message, std::move(detail));
+    return ProcessingError(
+        message + " The map is protected; use Parlune on the map before protecting it.",
+        std::move(detail));
 }
 
-void ThrowReadFailure(const std::string& name) {
-    throw ProcessingError("Error reading " + name + " from map!");
+void ThrowReadFailure(const std::string& name, std::string detail) {
+    throw ProcessingError("Error reading " + name + " from map!", std::move(detail));
 }
 
-void ThrowAddFailure(const std::string& name) {
-    throw ProcessingError("Error adding " + name + " to map!");
+void ThrowAddFailure(const std::string& name, std::string detail) {
+    throw ProcessingError("Error adding " + name + " to map!", std::move(detail));
 }
 
-void ThrowRemoveFailure(const std::string& name) {
-    throw ProcessingError("Error removing " + name + " from map!");
+void ThrowRemoveFailure(const std::string& name, std::string detail) {
+    throw ProcessingError("Error removing " + name + " from map!", std::move(detail));
 }
 
 void ThrowTooLarge(const std::string& name, std::uint64_t size) {

@@ -1,5 +1,7 @@
 #include "processing/SourceMap.h"
 
+#include "platform/FileSystem.h"
+#include "platform/Utf8Path.h"
 #include "processing/MapMembers.h"
 #include "processing/ProcessingError.h"
 
@@ -9,18 +11,28 @@ namespace parlune {
 
 namespace {
 
+// Why a file that is no map archive could not be opened as one.
+std::string whyNoMap(const std::string& path) {
+    if (const std::error_code reason = files::ReadFailure(PathFromUtf8(path)))
+        return reason.message();
+    return "not a map archive, or a damaged one";
+}
+
 Kestmarlapi::ArchiveHandle openSource(const std::string& path) {
     Kestmarlapi::OpenFailure failure = Kestmarlapi::OpenFailure::NotAnArchive;
     Kestmarlapi::ArchiveHandle archive = Kestmarlapi::SFileOpenArchive(path, &failure);
-    if (!archive)
-        throw OpenError(kOpenMapFailure, failure == Kestmarlapi::OpenFailure::Protected);
-    return archive;
+    if (archive)
+        return archive;
+    // A protected map's message says what to do; it is no broken file.
+    if (failure == Kestmarlapi::OpenFailure::Protected)
+        throw OpenError(kOpenMapFailure, true);
+    throw ProcessingError(kOpenMapFailure, FileDetail(path, whyNoMap(path)));
 }
 
 } // namespace
 
 SourceMap::SourceMap(const std::string& path)
-    : archive(openSource(path)), block(std::make_unique<char[]>(kBlockSize)) {}
+    : path(path), archive(openSource(path)), block(std::make_unique<char[]>(kBlockSize)) {}
 
 bool SourceMap::ReadMember(std::string_view name, std::string& data, Kestmarlapi::Locale locale) {
     const std::string memberName(name);
@@ -38,7 +50,7 @@ bool SourceMap::ReadMember(std::string_view name, std::string& data, Kestmarlapi
     std::uint32_t got = 0;
     do {
         if (!Kestmarlapi::SFileReadFile(*member, block.get(), kBlockSize, &got))
-            ThrowReadFailure(memberName);
+            ThrowReadFailure(memberName, FileDetail(path, memberName + " holds damaged data"));
         if (contents.size() + got > kMaxMemberSize)
             ThrowTooLarge(memberName, contents.size() + got);
         contents.append(block.get(), got);

@@ -37,6 +37,7 @@ public:
     static constexpr std::uint32_t kBlockSize = 65536;
 
 private:
+    std::string path;
     Kestmarlapi::ArchiveHandle archive;
     std::unique_ptr<char[]> block;
 };

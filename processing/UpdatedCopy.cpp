@@ -12,11 +12,14 @@ namespace parlune {
 namespace api = Kestmarlapi;
 
 UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targetPath,
-                         const std::function<void()>& copied) {
+                         const std::function<void()>& copied)
+    : targetPath(targetPath) {
     // A target that exists but may not be written, such as a file marked read-only, is left
     // alone: copying onto it or updating it would be refused too.
-    if (!files::MayWrite(PathFromUtf8(targetPath)))
-        throw ProcessingError(sourcePath != targetPath ? kCopyFailure : kOpenForWritingFailure);
+    std::error_code reason;
+    if (!files::MayWrite(PathFromUtf8(targetPath), reason))
+        throw ProcessingError(sourcePath != targetPath ? kCopyFailure : kOpenForWritingFailure,
+                              FileDetail(targetPath, reason.message()));
     // The new map is built in a copy even when source and target are the same file, so that
     // a failure or a crash on the way never leaves a half-written map.
     copy.emplace(sourcePath, targetPath);
@@ -24,7 +27,13 @@ UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targe
     api::OpenFailure failure = api::OpenFailure::NotAnArchive;
     archive = api::MpqOpenArchiveForUpdate(copy->Path(), &failure);
     if (!archive)
-        throw OpenError(kOpenForWritingFailure, failure == api::OpenFailure::Protected);
+        throw OpenError(kOpenForWritingFailure, failure == api::OpenFailure::Protected,
+                        libraryDetail());
+}
+
+// The library's reason for its last failure, said of the target.
+std::string UpdatedCopy::libraryDetail() const {
+    return FileDetail(targetPath, api::LastFailureReason());
 }
 
 void UpdatedCopy::Store(const std::string& name, std::uint16_t locale, std::uint64_t size,
@@ -32,14 +41,14 @@ void UpdatedCopy::Store(const std::string& name, std::uint16_t locale, std::uint
     if (size > std::numeric_limits<std::uint32_t>::max() ||
         !api::MpqAddFileFromPieces(*archive, static_cast<std::uint32_t>(size), pieces, name,
                                    locale))
-        ThrowAddFailure(LocaleLabel(name, locale));
+        ThrowAddFailure(LocaleLabel(name, locale), libraryDetail());
 }
 
 // A member that is there and stays fails the run: its old contents would reach the new map.
 bool UpdatedCopy::Remove(const std::string& name, std::uint16_t locale) {
     const api::DeleteResult result = api::MpqDeleteFile(*archive, name, locale);
     if (result == api::DeleteResult::Failed)
-        ThrowRemoveFailure(LocaleLabel(name, locale));
+        ThrowRemoveFailure(LocaleLabel(name, locale), libraryDetail());
     return result == api::DeleteResult::Deleted;
 }
 
@@ -47,7 +56,7 @@ bool UpdatedCopy::Remove(const std::string& name, std::uint16_t locale) {
 bool UpdatedCopy::Compact(const ProgressCall& progress) {
     const api::CompactResult result = api::MpqCompactArchive(*archive, progress);
     if (result == api::CompactResult::Failed)
-        throw ProcessingError(kWriteFailure);
+        throw ProcessingError(kWriteFailure, libraryDetail());
     return result == api::CompactResult::Compacted;
 }
 
@@ -56,8 +65,11 @@ bool UpdatedCopy::Compact(const ProgressCall& progress) {
 // lost to every reader. So the new map must open again, with every member reachable, before
 // it takes the target's place.
 void UpdatedCopy::Finish() {
-    if (!api::MpqCloseUpdatedArchive(std::move(archive)) || !api::SFileOpenArchive(copy->Path()))
-        throw ProcessingError(kWriteFailure);
+    if (!api::MpqCloseUpdatedArchive(std::move(archive)))
+        throw ProcessingError(kWriteFailure, libraryDetail());
+    if (!api::SFileOpenArchive(copy->Path()))
+        throw ProcessingError(kWriteFailure,
+                              FileDetail(targetPath, "the written map does not open again"));
     copy->Commit();
 }
 

@@ -26,7 +26,10 @@ public:
     void Finish() override;
 
 private:
-    // Declared first so that the archive is closed before the copy is removed.
+    std::string libraryDetail() const;
+
+    std::string targetPath;
+    // Declared before the archive so that the archive is closed before the copy is removed.
     std::optional<NewMapFile> copy;
     Kestmarlapi::ArchiveHandle archive;
 };

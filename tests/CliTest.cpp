@@ -47,14 +47,41 @@ TEST(Cli, NoCompactSkipsTheCompaction) {
     EXPECT_EQ(uncompacted.exitCode, 0);
 }
 
+// A failure from the file system or the archive library says after the message which file it
+// is about and the system's reason, as the system words it.
 TEST(Cli, AFailureGoesToStderrWithExitCodeOne) {
     ScratchDir dir;
     const std::string notAMap = dir.File("notes.w3x");
     WriteFileBytes(notAMap, "just text");
-    const CliResult notAnArchive = RunCli({notAMap, dir.File("o.w3x")}, dir);
-    EXPECT_EQ(notAnArchive.exitCode, 1);
-    EXPECT_EQ(notAnArchive.out, "Extracting files from map...\n");
-    EXPECT_EQ(notAnArchive.err, "Error opening map file!\n");
+    const std::string source = MakeMap(dir, "map.w3x", mapWithStrings());
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+        std::string detail;
+    } cases[] = {
+        {{notAMap, dir.File("o.w3x")},
+         "Error opening map file!",
+         notAMap + ": not a map archive, or a damaged one"},
+        {{dir.File("none.w3x"), dir.File("o.w3x")},
+         "Error opening map file!",
+         dir.File("none.w3x") + ": No such file or directory"},
+        {{source, dir.File("missing/o.w3x")},
+         "Error copying map file!",
+         dir.File("missing/o.w3x") + ": No such file or directory"},
+    };
+    for (const auto& [arguments, message, detail] : cases) {
+        const CliResult failed = RunCli(arguments, dir);
+        EXPECT_EQ(failed.exitCode, 1);
+#ifdef _WIN32
+        // Windows words its reasons in its own way.
+        EXPECT_TRUE(
+            failed.err.starts_with(message + " (" + detail.substr(0, detail.find(": ") + 2)))
+            << failed.err;
+#else
+        EXPECT_EQ(failed.err, message + " (" + detail + ")\n");
+#endif
+    }
+    EXPECT_EQ(RunCli({notAMap, dir.File("o.w3x")}, dir).out, "Extracting files from map...\n");
 
     // A message that ends in a letter gets its closing period.
     const std::string badNumber =

@@ -280,9 +280,12 @@ TEST(UnwritableFolder, FailsTheCopyAndChangesNothing) {
                         fs::perm_options::remove);
         const auto before = folderState(dir.Path());
 
-        const ChildOutcome outcome =
-            RunInChild([&run] { return DropRights() ? runCatching(run) : "cannot drop rights"s; });
-        EXPECT_EQ(outcome.message, kCopyError);
+        // The failure says which file and why.
+        const ChildOutcome outcome = RunInChild([&run] {
+            return DropRights() ? runCatching(run) + " | " + run.failureDetail
+                                : "cannot drop rights"s;
+        });
+        EXPECT_EQ(outcome.message, kCopyError + " | "s + run.TargetPath + ": Permission denied");
         EXPECT_EQ(folderState(dir.Path()), before);
         fs::permissions(dir.Path() / "locked", fs::perms::owner_all, fs::perm_options::add);
     }

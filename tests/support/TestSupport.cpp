@@ -16,6 +16,7 @@ std::string RecordingProcessor::RunCatching() {
     try {
         Run();
     } catch (const ProcessingError& failure) {
+        failureDetail = failure.Detail();
         return failure.what();
     }
     return {};

@@ -23,13 +23,15 @@ public:
     bool Verbose() const override { return verbose; }
     bool NoCompact() const override { return noCompact; }
 
-    // Runs and returns the failure message, or an empty string when the run succeeded.
+    // Runs and returns the failure message, or an empty string when the run succeeded; the
+    // failure's detail goes to failureDetail.
     std::string RunCatching();
     // The log as text, one line each, every line followed by "\n".
     std::string Transcript() const;
 
     bool verbose = false;
     bool noCompact = false;
+    std::string failureDetail;
     std::vector<std::string> log;
     std::vector<bool> controlSwitches;
 };

@@ -6,14 +6,14 @@
 
 namespace parlune {
 
-CliProcessor::CliProcessor(bool verbose, bool noCompact)
-    : verbose(verbose), noCompact(noCompact), showProgress(console::StderrIsConsole()) {}
+CliProcessor::CliProcessor(const Options& options, std::FILE* log)
+    : options(options), log(log), showProgress(console::StderrIsConsole()) {}
 
 void CliProcessor::Log(const std::string& text) {
     clearProgressLine();
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), log);
+    std::fputc('\n', log);
+    std::fflush(log);
 }
 
 void CliProcessor::CompactionProgress(std::uint64_t done, std::uint64_t total) {

@@ -133,15 +133,9 @@ private:
         std::string data;
         if (!source.ReadMember(name, data, locale))
             return;
-        ScannedMember member{LocaleLabel(name, locale), 0, {}};
-        member.References = ForEachReferenceNumber(
-            data, [&](std::int32_t number) { member.Numbers.push_back(number); });
-        if (member.References == 0)
-            return;
-        std::sort(member.Numbers.begin(), member.Numbers.end());
-        member.Numbers.erase(std::unique(member.Numbers.begin(), member.Numbers.end()),
-                             member.Numbers.end());
-        state.OtherMembers.push_back(std::move(member));
+        ScannedMember member{LocaleLabel(name, locale), ReferencesIn(data)};
+        if (!member.References.empty())
+            state.OtherMembers.push_back(std::move(member));
     }
 
     RunState& state;

@@ -234,7 +234,8 @@ void checkOffsetsFit(std::string_view name, std::size_t size) {
 } // namespace
 
 std::size_t KeepReferencedStrings(std::string_view data, RetainedIds& retained) {
-    return ForEachReferenceNumber(data, [&](std::int32_t number) { retained.insert(number); });
+    return ForEachReference(data,
+                            [&](std::size_t, std::int32_t number) { retained.insert(number); });
 }
 
 Inliner::Inliner(const std::vector<TWTSEntry>& entries, const std::vector<LocaleTable>& tables)
@@ -314,14 +315,9 @@ bool Inliner::placeLuaReferences(MapFileSlot& slot, const std::vector<std::uint3
 // Keeps every well-formed reference of a script that stays as it is.
 void Inliner::keepWhole(MapFileSlot& slot, std::string why) {
     slot.Replacements.clear();
-    for (std::size_t at = FindReferenceMarker(slot.Data, 0); at != std::string_view::npos;) {
-        const std::string_view digits = DigitsAfterMarker(slot.Data, at);
-        if (const std::optional<std::int32_t> number = ReferenceNumber(digits)) {
-            retained.insert(*number);
-            slot.Kept.push_back(
-                {static_cast<std::uint32_t>(at), *number, KeptReason::ScriptUnchanged});
-        }
-        at = FindReferenceMarker(slot.Data, at + kReferenceMarker.size() + digits.size());
+    for (const ReferenceAt& reference : ReferencesIn(slot.Data)) {
+        retained.insert(reference.Number);
+        slot.Kept.push_back({reference.Offset, reference.Number, KeptReason::ScriptUnchanged});
     }
     slot.Unchanged = std::move(why);
 }

@@ -55,12 +55,10 @@ public:
     // as a whole, if it does; a slot whose member is absent gets nothing.
     MemberInlining Inline(std::string_view name, MapFileSlot& slot);
 
-    // Keeps the strings that the references in a member that is never rewritten name, and
-    // returns how many references there were.
-    std::size_t KeepReferenced(std::string_view data) {
-        return KeepReferencedStrings(data, retained);
-    }
+    // Keeps the string of number, which a member that is never rewritten names.
     void Keep(std::int32_t number) { retained.insert(number); }
+    // Whether the table has a string of number.
+    bool Holds(std::int32_t number) const { return index.Find(number) != StringIndex::kNotFound; }
 
     // Removes from entries every string that no reference left in place needs, and from each
     // readable translated table the strings whose numbers entries held and lost; everything

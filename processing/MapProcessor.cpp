@@ -4,12 +4,16 @@
 #include "processing/Inliner.h"
 #include "processing/MapMembers.h"
 #include "processing/MapWriter.h"
+#include "processing/MarkerSearch.h"
+#include "processing/NewMapFile.h"
 #include "processing/ProcessingError.h"
 #include "processing/StringTable.h"
+#include "processing/Summary.h"
 #include "processing/UpdatedCopy.h"
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace parlune {
 
@@ -43,6 +47,7 @@ std::string inlinedLine(const Replacement& replacement, const std::vector<TWTSEn
 
 void MapProcessor::Run() {
     RunControlsGuard controls(*this);
+    Summary = {};
     runPhases();
 }
 
@@ -65,11 +70,16 @@ void MapProcessor::runPhases() {
     ParseStringTable();
     if (Entries.empty()) {
         logStep("No strings to inline");
+        if (CopyUnchanged() && !DryRun())
+            copyUnchangedMap();
         return;
     }
     InlineStrings();
     WriteStringTable();
-    WriteMap();
+    if (DryRun())
+        logStep("Dry run: nothing written");
+    else
+        WriteMap();
 }
 
 // --- The string table ------------------------------------------------------------------------
@@ -90,6 +100,7 @@ void MapProcessor::ParseStringTable() {
     if (parsed.Failure)
         throw *parsed.Failure;
     LineList().swap(StringTableLines); // give the memory back: the later phases need it
+    Summary.StringsBefore = Summary.StringsAfter = Entries.size();
     logResult(std::to_string(Entries.size()) + " strings found");
 }
 
@@ -114,11 +125,22 @@ void MapProcessor::InlineStrings() {
     const std::size_t countBefore = Entries.size();
     InlinedStrings = {};
     Inliner inliner(Entries, LocaleTables);
-    for (std::size_t i = 0; i < kMapFileCount; ++i)
+    std::optional<SummaryBuilder> summary;
+    if (Summarise())
+        summary.emplace(Summary, [&](std::int32_t number) { return inliner.Holds(number); });
+    for (std::size_t i = 0; i < kMapFileCount; ++i) {
         InlineIntoFile(kMapFileNames[i], MapFiles[i], inliner);
-    keepScannedReferences(inliner);
+        if (summary && MapFiles[i].Present)
+            summary->AddMember(
+                std::string(i == 0 ? ScriptMemberName(ScriptInScriptsFolder) : kMapFileNames[i]),
+                MapFiles[i]);
+    }
+    keepScannedReferences(inliner, summary ? &*summary : nullptr);
+    if (summary)
+        summary->AddStrings(Entries);
     logStep("Removing inlined strings from war3map.wts...");
     const std::vector<std::size_t> removed = inliner.Prune(Entries, LocaleTables, InlinedStrings);
+    Summary.StringsAfter = Entries.size();
     // Removals are reported from the last entry to the first, by position in the table.
     if (Verbose())
         for (auto position = removed.rbegin(); position != removed.rend(); ++position)
@@ -179,18 +201,22 @@ void MapProcessor::logKept(std::size_t count, std::string_view name) {
         logResult(std::to_string(count) + " references kept in " + std::string(name));
 }
 
-void MapProcessor::keepScannedReferences(Inliner& inliner) {
+void MapProcessor::keepScannedReferences(Inliner& inliner, SummaryBuilder* summary) {
+    const auto keep = [&](const std::string& name, const std::vector<ReferenceAt>& references) {
+        for (const ReferenceAt& reference : references)
+            inliner.Keep(reference.Number);
+        logKept(references.size(), name);
+        if (summary && !references.empty())
+            summary->AddScanned(name, references);
+    };
     for (std::size_t i = 0; i < kScannedFileCount; ++i) {
         MapFileSlot& slot = ScannedFiles[i];
         if (slot.Present)
-            logKept(inliner.KeepReferenced(slot.Data), kScannedFileNames[i]);
+            keep(std::string(kScannedFileNames[i]), ReferencesIn(slot.Data));
         slot = MapFileSlot();
     }
-    for (const ScannedMember& member : OtherMembers) {
-        logKept(member.References, member.Label);
-        for (const std::int32_t number : member.Numbers)
-            inliner.Keep(number);
-    }
+    for (const ScannedMember& member : OtherMembers)
+        keep(member.Label, member.References);
 }
 
 // --- Writing the map -------------------------------------------------------------------------
@@ -208,6 +234,15 @@ void MapProcessor::WriteMap() {
         compactMap(writer);
     writer.Finish();
     logStep("Everything done.");
+}
+
+// The map as it is, safely in the target's place; a map that is its own target stays.
+void MapProcessor::copyUnchangedMap() {
+    if (SourcePath == TargetPath)
+        return;
+    NewMapFile copy(SourcePath, TargetPath);
+    copy.Commit();
+    logResult("Copied old map file");
 }
 
 std::unique_ptr<TargetArchive> MapProcessor::openTarget() {

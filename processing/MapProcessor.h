@@ -11,6 +11,7 @@ namespace parlune {
 
 class Inliner;
 class MapWriter;
+class SummaryBuilder;
 class TargetArchive;
 
 // How far a log line of a run is indented: a phase's first line, a result of the phase, and a
@@ -37,6 +38,12 @@ public:
     virtual bool Verbose() const = 0;
     // "Do not compact": skip the final compaction of the new map.
     virtual bool NoCompact() const = 0;
+    // Whether the run fills its Summary for a report.
+    virtual bool Summarise() const { return false; }
+    // Whether the run stops before writing anything: a dry run.
+    virtual bool DryRun() const { return false; }
+    // Whether a map with no strings to inline is copied to the target as it is.
+    virtual bool CopyUnchanged() const { return false; }
     // Progress of the compaction, which can take long; bytes done of the total.
     virtual void CompactionProgress(std::uint64_t done, std::uint64_t total) {
         (void)done;
@@ -86,10 +93,11 @@ protected:
 
 private:
     void runPhases();
+    void copyUnchangedMap();
     void logDecisions(const std::string& name, const MapFileSlot& slot);
     void logKept(std::size_t count, std::string_view name);
     // Keeps the strings that the members that are never rewritten name, and releases them.
-    void keepScannedReferences(Inliner& inliner);
+    void keepScannedReferences(Inliner& inliner, SummaryBuilder* summary);
     // The archive the new map is written through.
     std::unique_ptr<TargetArchive> openTarget();
     void storeTables(MapWriter& writer);

@@ -30,6 +30,12 @@ inline std::string_view DigitsAfterMarker(std::string_view data, std::size_t mar
     return data.substr(begin, end - begin);
 }
 
+// A reference found in a member: the marker at Offset, naming Number.
+struct ReferenceAt {
+    std::uint32_t Offset = 0;
+    std::int32_t Number = 0;
+};
+
 // The number that a run of digits names, leading zeros aside; nothing when the run is empty
 // or its value lies above 2147483647.
 std::optional<std::int32_t> ReferenceNumber(std::string_view digits);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "processing/Markers.h"
 #include "processing/TWTSEntry.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace parlune {
@@ -131,9 +134,46 @@ struct LocaleTable {
 
 // A member the run does not rewrite, read only for the strings its references name.
 struct ScannedMember {
-    std::string Label; // its name, and its locale where that is not neutral
-    std::size_t References = 0;
-    std::vector<std::int32_t> Numbers; // every number its references name, once, ascending
+    std::string Label;                   // its name, and its locale where that is not neutral
+    std::vector<ReferenceAt> References; // front to back
+};
+
+// Why the inliner left a reference in place, by KeptReason.
+inline constexpr std::size_t kKeptReasonCount = 6;
+
+// What the inliner did with one rewritten member: references replaced (those to strings the
+// table lacks, by nothing) and references kept, by reason.
+struct MemberSummary {
+    std::string Name; // as the map stores it
+    std::size_t Inlined = 0;
+    std::array<std::size_t, kKeptReasonCount> Kept{};
+};
+
+// A reference that names no string of the table.
+struct MissingReference {
+    std::string Member;
+    std::uint32_t Offset = 0; // in the member as extracted
+    std::int32_t Number = 0;
+};
+
+struct OverLimitString {
+    std::int32_t Number = 0;
+    std::size_t Bytes = 0; // its lines joined by CR LF
+};
+
+// What a run found and did, for a report. Filled as the phases go, so that a run that fails
+// tells what it got to.
+struct RunSummary {
+    std::optional<std::size_t> StringsBefore;
+    std::optional<std::size_t> StringsAfter;
+    std::vector<MemberSummary> Members;
+    // The members whose references were only kept, with how many they hold.
+    std::vector<std::pair<std::string, std::size_t>> Scanned;
+    std::vector<MissingReference> Missing;
+    // The numbers of the strings that no reference names, ascending.
+    std::vector<std::int32_t> Unused;
+    // The strings whose text is kInlineLimit bytes or longer, in table order.
+    std::vector<OverLimitString> OverLimit;
 };
 
 // Everything a run works on. It survives from run to run; each run replaces what the
@@ -154,6 +194,8 @@ struct RunState {
     std::vector<TWTSEntry> Entries;
     // No text is made before the map is written: the writer makes them from these.
     InlinedStringTable InlinedStrings;
+    // What the run found and did, when the host asks for it.
+    RunSummary Summary;
 };
 
 } // namespace parlune

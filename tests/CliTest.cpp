@@ -1,6 +1,7 @@
 // parlune-cli: the same transcript as the processing class, failures on stderr, exit codes.
 
 #include "Version.h"
+#include "cli/Options.h"
 #include "platform/Utf8Path.h"
 #include "tests/support/CliRunner.h"
 
@@ -94,10 +95,18 @@ TEST(Cli, AFailureGoesToStderrWithExitCodeOne) {
 
 TEST(Cli, ArgumentsAreChecked) {
     ScratchDir dir;
-    const std::string usage = "usage: parlune-cli [--debug] [--no-compact] SOURCE TARGET\n";
+    const std::string usage = kUsage;
     const std::vector<std::vector<std::string>> wrongArguments = {
-        {},          {"only-one.w3x"}, {"a.w3x", "b.w3x", "c.w3x"}, {"--fast", "a.w3x", "b.w3x"},
-        {"--debug"}, {"", "b.w3x"}};
+        {},
+        {"only-one.w3x"},
+        {"a.w3x", "b.w3x", "c.w3x"},
+        {"--fast", "a.w3x", "b.w3x"},
+        {"--debug"},
+        {"", "b.w3x"},
+        {"--report", "a.w3x", "b.w3x"},
+        {"-j", "2", "a.w3x", "b.w3x"},
+        {"-j", "0", "--out-dir", "out", "a.w3x"},
+        {"--out-dir", "out"}};
     for (const std::vector<std::string>& arguments : wrongArguments) {
         const CliResult result = RunCli(arguments, dir);
         EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(arguments);

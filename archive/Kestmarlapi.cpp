@@ -127,15 +127,15 @@ std::optional<OpenFailure> readOnlyReason(HANDLE mpq) {
 }
 
 // Removes "(attributes)" through the pseudo-name of its block; by name the library refuses,
-// and after any other change it would be rebuilt on close.
-DeleteResult removeAttributes(HANDLE mpq) {
+// and after any other change it would be rebuilt on close, so then it is too late.
+DeleteResult removeAttributes(HANDLE mpq, bool changed) {
     DWORD blockIndex = 0;
     { // the member is closed again before it is removed
         const LibraryFile file = OpenLibraryFile(mpq, kAttributesName);
         if (!file)
             return DeleteResult::Absent;
-        if (!SFileGetFileInfo(file.get(), SFileInfoFileIndex, &blockIndex, sizeof blockIndex,
-                              nullptr))
+        if (changed || !SFileGetFileInfo(file.get(), SFileInfoFileIndex, &blockIndex,
+                                         sizeof blockIndex, nullptr))
             return DeleteResult::Failed;
     }
     if (!SFileRemoveFile(mpq, PseudoName(blockIndex).c_str(), 0))
@@ -232,6 +232,21 @@ ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* fail
     return ArchiveHandle(new Archive{std::move(library), path});
 }
 
+ArchiveHandle MpqCreateArchive(const std::string& path, std::uint32_t memberCount) {
+    useNeutralLocale();
+    SFILE_CREATE_MPQ create{};
+    create.cbSize = sizeof create;
+    create.dwMpqVersion = MPQ_FORMAT_VERSION_1;
+    create.dwFileFlags1 = MPQ_FILE_DEFAULT_INTERNAL;
+    create.dwSectorSize = 0x1000;
+    // Half full at most, as map editors keep the hash table; the library rounds it up.
+    create.dwMaxFileCount = std::max<std::uint32_t>(2 * memberCount + 16, 32);
+    HANDLE mpq = nullptr;
+    if (!SFileCreateArchive2(PathFromUtf8(path).c_str(), &create, &mpq))
+        return nullptr;
+    return ArchiveHandle(new Archive{LibraryArchive(mpq), path});
+}
+
 bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPieces& pieces,
                           const std::string& name, Locale locale) {
     archive.changed = true;
@@ -263,7 +278,7 @@ bool MpqAddFileFromPieces(Archive& archive, std::uint32_t size, const MemberPiec
 
 DeleteResult MpqDeleteFile(Archive& archive, const std::string& name, Locale locale) {
     if (isAttributesName(name))
-        return archive.changed ? DeleteResult::Failed : removeAttributes(archive.mpq());
+        return removeAttributes(archive.mpq(), archive.changed);
     archive.changed = true;
     // The library removes what a look-up in the set locale finds, which falls back to the
     // neutral entry: only an entry known to be there may be removed.

@@ -66,6 +66,11 @@ bool SFileReadFile(ArchiveFile& file, void* block, std::uint32_t size, std::uint
 
 // --- Writing -------------------------------------------------------------------------------
 
+// Creates a new archive at path, after the bytes already there (a map header), open for
+// update, with room for memberCount members and a "(listfile)" that names them. Empty when the
+// file cannot be made.
+ArchiveHandle MpqCreateArchive(const std::string& path, std::uint32_t memberCount);
+
 // Opens an existing archive for update. An archive with a weak signature is signed again when
 // it is written. Empty when the file cannot be opened for writing, including an archive the
 // library only opens read-only; nothing is changed then, and *failure, when given, says why:

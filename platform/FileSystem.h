@@ -28,6 +28,10 @@ std::filesystem::path MakePrivateFolder(const std::filesystem::path& folder,
 // Windows. Nothing when the file cannot be looked at.
 std::optional<unsigned> FileModeOf(const std::filesystem::path& path);
 
+// What a file made anew takes, before the umask: read and write for all on Linux, no attribute
+// on Windows.
+unsigned NewFileMode();
+
 // Gives copy the owner and mode of target, or sourceMode when there is no target yet, flushes
 // it to the disk and puts it in target's place in one step. False on failure; target is then
 // as it was.

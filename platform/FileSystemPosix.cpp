@@ -60,6 +60,10 @@ fs::path MakePrivateFolder(const fs::path& folder, const std::string& prefix,
     return pattern;
 }
 
+unsigned NewFileMode() {
+    return 0666;
+}
+
 std::optional<unsigned> FileModeOf(const fs::path& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0)

@@ -72,6 +72,10 @@ fs::path MakePrivateFolder(const fs::path& folder, const std::string& prefix,
     return {};
 }
 
+unsigned NewFileMode() {
+    return 0;
+}
+
 std::optional<unsigned> FileModeOf(const fs::path& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)

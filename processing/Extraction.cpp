@@ -1,9 +1,9 @@
 #include "processing/Extraction.h"
 
 #include "processing/MapMembers.h"
+#include "processing/MapSource.h"
 #include "processing/MarkerSearch.h"
 #include "processing/ProcessingError.h"
-#include "processing/SourceMap.h"
 #include "processing/StringTable.h"
 
 #include <algorithm>
@@ -27,20 +27,20 @@ std::string sizeNote(const std::string& data) {
 class Extraction {
 public:
     Extraction(RunState& state, const ExtractionReport& report)
-        : state(state), report(report), source(state.SourcePath) {}
+        : state(state), report(report), source(OpenMapSource(state.SourcePath)) {}
 
     void Run() {
-        if (!source.ReadMember(kStringTableName, state.StringTableData))
+        if (!source->ReadMember(kStringTableName, state.StringTableData))
             throw ProcessingError(kTableMissingFailure);
         report("Extracted war3map.wts" + sizeNote(state.StringTableData));
-        const std::vector<std::string> listed = source.ListedNames();
+        const std::vector<std::string> listed = source->ListedNames();
         extractLocaleTables(listed);
         extractScript();
         extractOtherRewrittenMembers();
         // Read without a report: these members are only scanned for the strings they need.
         for (std::size_t i = 0; i < kScannedFileCount; ++i) {
             MapFileSlot& slot = state.ScannedFiles[i];
-            slot.Present = source.ReadMember(kScannedFileNames[i], slot.Data);
+            slot.Present = source->ReadMember(kScannedFileNames[i], slot.Data);
         }
         scanOtherMembers(listed);
     }
@@ -48,7 +48,7 @@ public:
 private:
     void extractLocaleTables(const std::vector<std::string>& listed) {
         state.LocaleTables.clear();
-        for (const std::uint16_t locale : source.Locales(kStringTableName))
+        for (const std::uint16_t locale : source->Locales(kStringTableName))
             extractLocaleTable(std::string(kStringTableName), locale);
         for (const std::string& name : LocaleFolderTableNames(listed))
             extractLocaleTable(name, 0);
@@ -56,7 +56,7 @@ private:
 
     void extractLocaleTable(const std::string& name, std::uint16_t locale) {
         std::string data;
-        if (!source.ReadMember(name, data, locale))
+        if (!source->ReadMember(name, data, locale))
             return;
         const std::string label = LocaleLabel(name, locale);
         report("Extracted " + label + sizeNote(data));
@@ -80,7 +80,7 @@ private:
         for (const bool inFolder : {false, true}) {
             state.ScriptInScriptsFolder = inFolder;
             const std::string name(ScriptMemberName(inFolder));
-            script.Present = source.ReadMember(name, script.Data);
+            script.Present = source->ReadMember(name, script.Data);
             if (script.Present) {
                 report("Extracted " + name + sizeNote(script.Data));
                 return;
@@ -94,7 +94,7 @@ private:
         for (std::size_t i = 1; i < kMapFileCount; ++i) {
             const std::string name(kMapFileNames[i]);
             MapFileSlot& slot = state.MapFiles[i];
-            slot.Present = source.ReadMember(name, slot.Data);
+            slot.Present = source->ReadMember(name, slot.Data);
             if (slot.Present)
                 report("Extracted " + name + sizeNote(slot.Data));
             else if (i < kReportedFileCount)
@@ -125,13 +125,13 @@ private:
             scan(std::string(name));
         // The entries for other locales of the rewritten members stay as they are.
         for (const std::string_view name : rewrittenMemberNames())
-            for (const std::uint16_t locale : source.Locales(name))
+            for (const std::uint16_t locale : source->Locales(name))
                 scanMember(std::string(name), locale);
     }
 
     void scanMember(const std::string& name, std::uint16_t locale) {
         std::string data;
-        if (!source.ReadMember(name, data, locale))
+        if (!source->ReadMember(name, data, locale))
             return;
         ScannedMember member{LocaleLabel(name, locale), ReferencesIn(data)};
         if (!member.References.empty())
@@ -140,7 +140,7 @@ private:
 
     RunState& state;
     const ExtractionReport& report;
-    SourceMap source;
+    std::unique_ptr<MapSource> source;
 };
 
 } // namespace

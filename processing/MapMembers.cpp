@@ -86,6 +86,19 @@ std::string LocaleLabel(std::string_view name, std::uint16_t locale) {
     return std::string(name) + " for locale " + digits;
 }
 
+std::string MapFileHeader(std::string_view mapName, std::uint32_t players) {
+    constexpr std::size_t kHeaderSize = 512;
+    std::string header = "HM3W";
+    header.append(4, '\0');
+    header += mapName.substr(0, kHeaderSize - 32);
+    header.push_back('\0');
+    header.append(4, '\0'); // flags
+    for (int shift = 0; shift < 32; shift += 8)
+        header.push_back(static_cast<char>((players >> shift) & 0xFF));
+    header.resize(kHeaderSize, '\0');
+    return header;
+}
+
 bool HoldsNoReferences(std::string_view name) {
     const auto is = [&](std::string_view other) { return SameMemberName(name, other); };
     const auto endsWith = [&](std::string_view end) { return endsWithName(name, end); };

@@ -40,6 +40,10 @@ std::vector<std::string> LocaleFolderTableNames(const std::vector<std::string>& 
 // "war3map.wts for locale 040C"; name alone for the neutral one.
 std::string LocaleLabel(std::string_view name, std::uint16_t locale);
 
+// The 512 bytes in front of a map's archive: "HM3W", a zero 32-bit value, the map's name, its
+// flags (none) and its largest number of players.
+std::string MapFileHeader(std::string_view mapName, std::uint32_t players);
+
 // Whether references need not be looked for in the member: the library's own members, and
 // images, models and sounds, which hold no text.
 bool HoldsNoReferences(std::string_view name);

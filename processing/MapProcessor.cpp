@@ -1,6 +1,8 @@
 #include "processing/MapProcessor.h"
 
 #include "processing/Extraction.h"
+#include "processing/FolderMap.h"
+#include "processing/FolderTarget.h"
 #include "processing/Inliner.h"
 #include "processing/MapMembers.h"
 #include "processing/MapWriter.h"
@@ -240,16 +242,28 @@ void MapProcessor::WriteMap() {
 void MapProcessor::copyUnchangedMap() {
     if (SourcePath == TargetPath)
         return;
+    if (IsMapFolder(SourcePath)) {
+        openTarget()->Finish();
+        return;
+    }
     NewMapFile copy(SourcePath, TargetPath);
     copy.Commit();
     logResult("Copied old map file");
 }
 
+// A map kept as a folder goes to a folder or to a new map file; a map file is updated in a
+// copy.
 std::unique_ptr<TargetArchive> MapProcessor::openTarget() {
-    return std::make_unique<UpdatedCopy>(SourcePath, TargetPath, [this] {
+    const auto copied = [this] {
         if (SourcePath != TargetPath)
             logResult("Copied old map file");
-    });
+    };
+    if (!IsMapFolder(SourcePath))
+        return std::make_unique<UpdatedCopy>(SourcePath, TargetPath, copied);
+    if (WritesFolder(TargetPath))
+        return std::make_unique<FolderTarget>(SourcePath, TargetPath, copied);
+    FolderMap folder(SourcePath);
+    return std::make_unique<UpdatedCopy>(folder, TargetPath, copied);
 }
 
 // The root table first, then each readable translated table, made and stored one at a time

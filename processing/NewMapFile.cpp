@@ -4,6 +4,8 @@
 #include "platform/Utf8Path.h"
 #include "processing/ProcessingError.h"
 
+#include <fstream>
+
 namespace parlune {
 
 namespace fs = std::filesystem;
@@ -77,6 +79,19 @@ NewMapFile::NewMapFile(const std::string& sourcePath, const std::string& targetP
     // to update it.
     fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
                     error);
+}
+
+NewMapFile::NewMapFile(const std::string& targetPath, std::string_view bytes, std::nullptr_t)
+    : target(resolveLinks(PathFromUtf8(targetPath))), folder(makePrivateFolder(target)),
+      copyPath(Utf8FromPath(folder / "map")), sourceMode(files::NewFileMode()) {
+    std::ofstream out(folder / "map", std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        throw copyFailure(target, "cannot write " + copyPath);
+    }
 }
 
 NewMapFile::~NewMapFile() {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace parlune {
 
@@ -19,6 +21,9 @@ public:
     // the file the link names is replaced and the link stays. Raises ProcessingError with
     // "Error copying map file!" when the folder or the copy cannot be made.
     NewMapFile(const std::string& sourcePath, const std::string& targetPath);
+    // A new file holding bytes, where the map is made anew rather than copied; the target gets
+    // the permission bits of a new file.
+    NewMapFile(const std::string& targetPath, std::string_view bytes, std::nullptr_t fresh);
     ~NewMapFile();
     NewMapFile(const NewMapFile&) = delete;
     NewMapFile& operator=(const NewMapFile&) = delete;

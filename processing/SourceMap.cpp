@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Utf8Path.h"
+#include "processing/FolderMap.h"
 #include "processing/MapMembers.h"
 #include "processing/ProcessingError.h"
 
@@ -30,6 +31,17 @@ Kestmarlapi::ArchiveHandle openSource(const std::string& path) {
 }
 
 } // namespace
+
+bool IsMapFolder(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_directory(PathFromUtf8(path), ignored);
+}
+
+std::unique_ptr<MapSource> OpenMapSource(const std::string& path) {
+    if (IsMapFolder(path))
+        return std::make_unique<FolderMap>(path);
+    return std::make_unique<SourceMap>(path);
+}
 
 SourceMap::SourceMap(const std::string& path)
     : path(path), archive(openSource(path)), block(std::make_unique<char[]>(kBlockSize)) {}

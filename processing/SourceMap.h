@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Kestmarlapi.h"
+#include "processing/MapSource.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,13 +11,9 @@
 
 namespace parlune {
 
-// The largest member a run reads. Real members stay far below it; a larger declared size
-// means a damaged or hostile map, and reading it would only exhaust memory.
-inline constexpr std::uint64_t kMaxMemberSize = 256u * 1024 * 1024;
-
-// The source map, open for reading for the lifetime of this object, with the transfer block
-// that every member passes through.
-class SourceMap {
+// The source map archive, open for reading for the lifetime of this object, with the transfer
+// block that every member passes through.
+class SourceMap : public MapSource {
 public:
     // Raises "Error opening map file!" when path is not an archive that could be opened,
     // followed by advice when the map is protected.
@@ -26,13 +23,13 @@ public:
     // entry (data is then left as it was). Raises ProcessingError for damaged or oversized
     // members.
     bool ReadMember(std::string_view name, std::string& data,
-                    Kestmarlapi::Locale locale = Kestmarlapi::kNeutralLocale);
+                    Kestmarlapi::Locale locale = Kestmarlapi::kNeutralLocale) override;
 
     // The locales other than neutral under which the map holds name, ascending.
-    std::vector<Kestmarlapi::Locale> Locales(std::string_view name);
+    std::vector<Kestmarlapi::Locale> Locales(std::string_view name) override;
 
     // The names that "(listfile)" lists, in its order; empty when the map has none.
-    std::vector<std::string> ListedNames();
+    std::vector<std::string> ListedNames() override;
 
     static constexpr std::uint32_t kBlockSize = 65536;
 

@@ -11,15 +11,19 @@ namespace parlune {
 
 namespace api = Kestmarlapi;
 
+// A target that exists but may not be written, such as a file marked read-only, is left
+// alone: copying onto it or updating it would be refused too.
+void UpdatedCopy::refuseUnwritable(bool copying) const {
+    std::error_code reason;
+    if (!files::MayWrite(PathFromUtf8(targetPath), reason))
+        throw ProcessingError(copying ? kCopyFailure : kOpenForWritingFailure,
+                              FileDetail(targetPath, reason.message()));
+}
+
 UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targetPath,
                          const std::function<void()>& copied)
     : targetPath(targetPath) {
-    // A target that exists but may not be written, such as a file marked read-only, is left
-    // alone: copying onto it or updating it would be refused too.
-    std::error_code reason;
-    if (!files::MayWrite(PathFromUtf8(targetPath), reason))
-        throw ProcessingError(sourcePath != targetPath ? kCopyFailure : kOpenForWritingFailure,
-                              FileDetail(targetPath, reason.message()));
+    refuseUnwritable(sourcePath != targetPath);
     // The new map is built in a copy even when source and target are the same file, so that
     // a failure or a crash on the way never leaves a half-written map.
     copy.emplace(sourcePath, targetPath);
@@ -29,6 +33,25 @@ UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targe
     if (!archive)
         throw OpenError(kOpenForWritingFailure, failure == api::OpenFailure::Protected,
                         libraryDetail());
+}
+
+UpdatedCopy::UpdatedCopy(FolderMap& folder, const std::string& targetPath,
+                         const std::function<void()>& copied)
+    : targetPath(targetPath) {
+    refuseUnwritable(true);
+    const std::string name = Utf8FromPath(PathFromUtf8(targetPath).stem());
+    // The players' number is the map's own business; the game takes it from war3map.w3i.
+    copy.emplace(targetPath, MapFileHeader(name, 0), nullptr);
+    archive =
+        api::MpqCreateArchive(copy->Path(), static_cast<std::uint32_t>(folder.Files().size()));
+    if (!archive)
+        throw ProcessingError(kCopyFailure, libraryDetail());
+    for (const auto& [member, file] : folder.Files()) {
+        std::string data;
+        folder.ReadMember(member, data, 0);
+        Store(member, 0, data.size(), [&](const PieceWriter& write) { return write(data); });
+    }
+    copied();
 }
 
 // The library's reason for its last failure, said of the target.

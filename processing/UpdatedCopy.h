@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Kestmarlapi.h"
+#include "processing/FolderMap.h"
 #include "processing/NewMapFile.h"
 #include "processing/TargetArchive.h"
 
@@ -18,6 +19,11 @@ public:
     // exists but may not be written is refused before anything is copied.
     UpdatedCopy(const std::string& sourcePath, const std::string& targetPath,
                 const std::function<void()>& copied);
+    // A map kept as a folder, written as a map file: a new archive beside the target, behind a
+    // map header, holds every file of the folder as a member, compressed as map editors
+    // compress them. Calls copied once they are all in.
+    UpdatedCopy(FolderMap& folder, const std::string& targetPath,
+                const std::function<void()>& copied);
 
     void Store(const std::string& name, std::uint16_t locale, std::uint64_t size,
                const MemberPieces& pieces) override;
@@ -27,6 +33,7 @@ public:
 
 private:
     std::string libraryDetail() const;
+    void refuseUnwritable(bool copying) const;
 
     std::string targetPath;
     // Declared before the archive so that the archive is closed before the copy is removed.

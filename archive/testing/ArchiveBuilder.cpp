@@ -3,6 +3,7 @@
 #include "archive/LibraryHandles.h"
 #include "archive/SigningMath.h"
 #include "platform/Utf8Path.h"
+#include "processing/MapMembers.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,8 +12,6 @@
 namespace parlune::Kestmarlapi {
 
 namespace {
-
-constexpr std::size_t kMapHeaderSize = 512;
 
 std::uint32_t hashTableSizeFor(const std::vector<MemberSpec>& members) {
     const auto needed = static_cast<std::uint32_t>(members.size() + 8);
@@ -121,14 +120,7 @@ WeakSignature VerifyWeakSignature(const std::string& path) {
 }
 
 std::string MakeMapHeader(const std::string& mapName) {
-    std::string header = "HM3W";
-    header.append(4, '\0');
-    header += mapName;
-    header.push_back('\0');
-    header.append(4, '\0');               // flags
-    header.append("\x04\x00\x00\x00", 4); // players
-    header.resize(kMapHeaderSize, '\0');
-    return header;
+    return MapFileHeader(mapName, 4);
 }
 
 } // namespace parlune::Kestmarlapi

@@ -26,6 +26,8 @@ cd "$work/root/usr"
 expected="bin/parlune
 bin/parlune-cli
 share/applications/$id.desktop
+share/doc/parlune/report.md
+share/doc/parlune/report.schema.json
 share/icons/hicolor/256x256/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
 share/icons/hicolor/scalable/apps/$id.svg

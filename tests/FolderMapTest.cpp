@@ -9,6 +9,10 @@
 
 #include <map>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace parlune::test {
 namespace {
 
@@ -106,6 +110,37 @@ TEST(FolderMap, AFailedRunLeavesTheTargetFolderAsItWas) {
         EXPECT_EQ(filesOf(dir.File("")), before);
         EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"bad", "map", "out"}));
     }
+}
+
+// The README's pipeline: a folder map built into a map file, the build failing on a missing
+// string and saying where.
+TEST(FolderMap, TheExampleBuildScriptFailsOnAMissingString) {
+#ifndef PARLUNE_BUILD_MAP_SCRIPT
+    GTEST_SKIP() << "the example is a shell script";
+#else
+    ScratchDir dir;
+    Members missing = kFolderMap;
+    missing[2].data = "unam TRIGSTR_002\0unam TRIGSTR_042\0"s;
+    const struct {
+        std::string folder;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {makeFolder(dir, "clean", kFolderMap), 0, ""},
+        {makeFolder(dir, "missing", missing), 3,
+         "missing string in war3map.w3u\n" + dir.File("missing.w3x") +
+             ": strings are missing or too long; see " + dir.File("missing.report.json") + "\n"},
+    };
+    for (const auto& [folder, exitCode, err] : cases) {
+        const std::string command = "PARLUNE_CLI='" PARLUNE_CLI_PATH "' sh '" PARLUNE_BUILD_MAP_SCRIPT
+                                    "' '" + folder + "' '" + folder + ".w3x' >/dev/null 2>'" +
+                                    dir.File("err") + "'";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), exitCode) << folder;
+        EXPECT_EQ(ReadFileBytes(dir.File("err")), err);
+        EXPECT_TRUE(ReadMember(folder + ".w3x", "war3map.j").has_value());
+    }
+#endif
 }
 
 } // namespace

@@ -132,9 +132,9 @@ TEST(FolderMap, TheExampleBuildScriptFailsOnAMissingString) {
              ": strings are missing or too long; see " + dir.File("missing.report.json") + "\n"},
     };
     for (const auto& [folder, exitCode, err] : cases) {
-        const std::string command = "PARLUNE_CLI='" PARLUNE_CLI_PATH "' sh '" PARLUNE_BUILD_MAP_SCRIPT
-                                    "' '" + folder + "' '" + folder + ".w3x' >/dev/null 2>'" +
-                                    dir.File("err") + "'";
+        const std::string command =
+            "PARLUNE_CLI='" PARLUNE_CLI_PATH "' sh '" PARLUNE_BUILD_MAP_SCRIPT "' '" + folder +
+            "' '" + folder + ".w3x' >/dev/null 2>'" + dir.File("err") + "'";
         const int status = std::system(command.c_str());
         EXPECT_EQ(WEXITSTATUS(status), exitCode) << folder;
         EXPECT_EQ(ReadFileBytes(dir.File("err")), err);

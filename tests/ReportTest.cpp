@@ -165,7 +165,8 @@ TEST(ManyMaps, GoOnPastAFailedMap) {
     const json reports = readReport(dir.File("r.json"));
     ASSERT_EQ(reports.size(), 20u);
     EXPECT_EQ(reports[7]["outcome"], "failed");
-    EXPECT_EQ(reports[8], pipelineReport(dir.File("map8.w3x"), dir.File("out/map8.w3x")));
+    EXPECT_EQ(reports[8], pipelineReport(dir.File("map8.w3x"),
+                                         Utf8FromPath(PathFromUtf8(dir.File("out")) / "map8.w3x")));
 }
 
 } // namespace

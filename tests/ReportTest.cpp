@@ -120,11 +120,21 @@ TEST(Report, TellsWhyARunFailed) {
         std::vector<std::string> arguments = options;
         arguments.insert(arguments.end(), {"--report", dir.File("r.json"), notAMap, dir.File("o")});
         EXPECT_EQ(RunCli(arguments, dir).exitCode, exitCode);
-        const json report = readReport(dir.File("r.json"));
-        EXPECT_EQ(report["outcome"], "failed");
-        EXPECT_TRUE(report["error"].get<std::string>().starts_with("Error opening map file! ("));
-        EXPECT_EQ(report["strings"], (json{{"before", nullptr}, {"after", nullptr}}));
-        EXPECT_EQ(report["bytes"], (json{{"source", 9}, {"target", nullptr}}));
+        const json expected = {{"program", "parlune 1.0.2"},
+                               {"schema", 1},
+                               {"source", notAMap},
+                               {"target", dir.File("o")},
+                               {"outcome", "failed"},
+                               {"error", "Error opening map file! (" + notAMap +
+                                             ": not a map archive, or a damaged one)"},
+                               {"strings", {{"before", nullptr}, {"after", nullptr}}},
+                               {"members", json::array()},
+                               {"scanned", json::array()},
+                               {"missing", json::array()},
+                               {"unused", json::array()},
+                               {"over_limit", json::array()},
+                               {"bytes", {{"source", 9}, {"target", nullptr}}}};
+        EXPECT_EQ(readReport(dir.File("r.json")), expected);
     }
     // A clean map passes the check.
     const std::string clean = MakeMap(

@@ -25,8 +25,10 @@ FolderMap::FolderMap(const std::string& path) : path(path) {
         if (entry->is_symlink(error) || !entry->is_regular_file(error))
             continue;
         const std::string name = MemberNameOf(entry->path().lexically_relative(folder));
+        // A map's members are named without regard to case: two such files would be one.
+        if (!namesByKey.emplace(MemberNameKey(name), name).second)
+            throw ProcessingError(kOpenMapFailure, FileDetail(path, "two files are named " + name));
         files.emplace(name, entry->path());
-        namesByKey.emplace(MemberNameKey(name), name);
     }
     if (error)
         throw ProcessingError(kOpenMapFailure, FileDetail(path, error.message()));

@@ -47,6 +47,10 @@ UpdatedCopy::UpdatedCopy(FolderMap& folder, const std::string& targetPath,
     if (!archive)
         throw ProcessingError(kCopyFailure, libraryDetail());
     for (const auto& [member, file] : folder.Files()) {
+        // The library writes its own members anew.
+        if (SameMemberName(member, kListfileName) || SameMemberName(member, kAttributesName) ||
+            SameMemberName(member, kSignatureName))
+            continue;
         std::string data;
         folder.ReadMember(member, data, 0);
         Store(member, 0, data.size(), [&](const PieceWriter& write) { return write(data); });

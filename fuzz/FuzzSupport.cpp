@@ -23,4 +23,15 @@ void WriteScratchFile(const std::string& path, const std::uint8_t* data, std::si
         std::abort();
 }
 
+std::vector<std::string_view> SplitParts(std::string_view input) {
+    constexpr std::string_view kSeparator = "|~|";
+    std::vector<std::string_view> parts;
+    for (std::size_t at; (at = input.find(kSeparator)) != std::string_view::npos;) {
+        parts.push_back(input.substr(0, at));
+        input.remove_prefix(at + kSeparator.size());
+    }
+    parts.push_back(input);
+    return parts;
+}
+
 } // namespace parlune::fuzz

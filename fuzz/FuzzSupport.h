@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace parlune::fuzz {
 
@@ -13,6 +15,9 @@ using test::QuietProcessor;
 
 // A folder of this process's own under the system's temporary folder, made on first use.
 const std::string& ScratchFolder();
+
+// The parts of a fuzz input that holds several, each after a "|~|".
+std::vector<std::string_view> SplitParts(std::string_view input);
 
 // Writes bytes to path, replacing it; aborts when that fails, since nothing can be tested then.
 void WriteScratchFile(const std::string& path, const std::uint8_t* data, std::size_t size);

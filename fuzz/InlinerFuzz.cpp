@@ -31,18 +31,6 @@
 
 namespace {
 
-constexpr std::string_view kSeparator = "|~|";
-
-std::vector<std::string_view> splitParts(std::string_view input) {
-    std::vector<std::string_view> parts;
-    for (std::size_t at; (at = input.find(kSeparator)) != std::string_view::npos;) {
-        parts.push_back(input.substr(0, at));
-        input.remove_prefix(at + kSeparator.size());
-    }
-    parts.push_back(input);
-    return parts;
-}
-
 void fillSlots(auto& slots, const std::vector<std::string_view>& parts, std::size_t first) {
     for (std::size_t i = 0; i < slots.size() && first + i < parts.size(); ++i)
         slots[i] = parlune::MapFileSlot::Extracted(std::string(parts[first + i]));
@@ -225,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const std::vector<std::string_view> parts = splitParts(input);
+    const std::vector<std::string_view> parts = parlune::fuzz::SplitParts(input);
 
     parlune::fuzz::QuietProcessor real;
     real.verbose = (data[0] & 1) != 0;

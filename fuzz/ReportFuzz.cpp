@@ -5,6 +5,7 @@
 // then member names; the bytes of the last part give the counts and numbers.
 
 #include "cli/Report.h"
+#include "fuzz/FuzzSupport.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,18 +14,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::string_view kSeparator = "|~|";
-
-std::vector<std::string> splitParts(std::string_view input) {
-    std::vector<std::string> parts;
-    for (std::size_t at; (at = input.find(kSeparator)) != std::string_view::npos;) {
-        parts.emplace_back(input.substr(0, at));
-        input.remove_prefix(at + kSeparator.size());
-    }
-    parts.emplace_back(input);
-    return parts;
-}
 
 // Fills the summary with members named by names and numbers drawn from the bytes.
 void fillSummary(parlune::RunSummary& summary, const std::vector<std::string>& names,
@@ -53,8 +42,9 @@ void fillSummary(parlune::RunSummary& summary, const std::vector<std::string>& n
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::string> parts =
-        splitParts(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::vector<std::string_view> split =
+        parlune::fuzz::SplitParts(std::string_view(reinterpret_cast<const char*>(data), size));
+    std::vector<std::string> parts(split.begin(), split.end());
     parts.resize(std::max<std::size_t>(parts.size(), 5));
     parlune::RunState state;
     state.SourcePath = parts[0];

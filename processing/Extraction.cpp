@@ -6,7 +6,6 @@
 #include "processing/ProcessingError.h"
 #include "processing/StringTable.h"
 
-#include <algorithm>
 #include <unordered_set>
 
 namespace parlune {

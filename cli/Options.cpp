@@ -29,12 +29,14 @@ const char* const kHelp =
 
 namespace {
 
-std::optional<unsigned> count(const std::string& text) {
+// Takes a count of one or more written in decimal; false for anything else.
+bool takeCount(const std::string& text, unsigned& count) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value == 0)
-        return std::nullopt;
-    return value;
+        return false;
+    count = value;
+    return true;
 }
 
 // Takes an option with a value: the next argument.
@@ -82,7 +84,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments)
         else if (argument == "--out-dir")
             known = takeValue(arguments, i, options.outDir);
         else if (argument == "-j")
-            known = takeValue(arguments, i, jobs) && (options.jobs = count(*jobs).value_or(0)) > 0;
+            known = takeValue(arguments, i, jobs) && takeCount(*jobs, options.jobs);
         else if (argument.empty() || argument.starts_with("--"))
             known = false;
         else

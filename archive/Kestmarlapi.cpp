@@ -1,8 +1,8 @@
 #include "archive/Kestmarlapi.h"
 
 #include "archive/ArchiveFormat.h"
-#include "archive/HeaderCheck.h"
 #include "archive/LibraryHandles.h"
+#include "archive/LibraryOpen.h"
 #include "archive/MemberCheck.h"
 #include "archive/MpqCrypto.h"
 #include "archive/SigningMath.h"
@@ -93,37 +93,15 @@ Registration registerName(HANDLE mpq, const std::string& name, Locale locale) {
     return sameName ? Registration::Registered : Registration::Unusable;
 }
 
-void report(OpenFailure* out, OpenFailure failure) {
-    if (out != nullptr)
-        *out = failure;
-}
-
-// Opens the archive with the library once its header has passed the check. Empty when it did
-// not open, with the reason in *failure.
-LibraryArchive openChecked(const std::string& path, DWORD openFlags, OpenFailure* failure) {
-    if (const auto refusal = HeaderFailure(path)) {
-        report(failure, *refusal);
-        return nullptr;
-    }
-    HANDLE mpq = nullptr;
-    if (!::SFileOpenArchive(PathFromUtf8(path).c_str(), 0, openFlags, &mpq)) {
-        report(failure, OpenFailure::NotAnArchive);
-        return nullptr;
-    }
-    return LibraryArchive(mpq);
-}
-
 // Why the library opened the archive read-only, or nothing when it may be written. It opens
-// an archive that it finds malformed read-only. Once the header check has passed an archive,
-// what the library can still find malformed are header fields that the game ignores (the
-// header size, the version, a table said to start inside the header): a protector's work.
+// an archive that it finds malformed read-only.
 std::optional<OpenFailure> readOnlyReason(HANDLE mpq) {
     DWORD flags = 0;
     if (!SFileGetFileInfo(mpq, SFileMpqFlags, &flags, sizeof flags, nullptr))
         return OpenFailure::NotAnArchive;
     if ((flags & MPQ_FLAG_READ_ONLY) == 0)
         return std::nullopt;
-    return (flags & MPQ_FLAG_MALFORMED) != 0 ? OpenFailure::Protected : OpenFailure::NotAnArchive;
+    return FoundMalformed(mpq) ? OpenFailure::Protected : OpenFailure::NotAnArchive;
 }
 
 // Removes "(attributes)" through the pseudo-name of its block; by name the library refuses,
@@ -156,13 +134,13 @@ ArchiveHandle SFileOpenArchive(const std::string& path, OpenFailure* failure) {
     // The names in "(listfile)" are not needed for reading, and the library would read that
     // member before it could be checked.
     const DWORD openFlags = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES;
-    LibraryArchive library = openChecked(path, openFlags, failure);
+    LibraryArchive library = OpenCheckedArchive(path, openFlags, failure);
     if (!library)
         return nullptr;
     ArchiveHandle archive(new Archive{std::move(library), path});
     if (!EveryMemberReachable(archive->mpq()) || !InternalMembersAreSafe(path, archive->mpq()) ||
         !EveryMemberIsSafeToCopy(path, archive->mpq())) {
-        report(failure, OpenFailure::NotAnArchive);
+        ReportFailure(failure, OpenFailure::NotAnArchive);
         return nullptr;
     }
     return archive;
@@ -222,11 +200,11 @@ bool SFileReadFile(ArchiveFile& file, void* block, std::uint32_t size, std::uint
 ArchiveHandle MpqOpenArchiveForUpdate(const std::string& path, OpenFailure* failure) {
     useNeutralLocale();
     CompleteSigningMath();
-    LibraryArchive library = openChecked(path, 0, failure);
+    LibraryArchive library = OpenCheckedArchive(path, 0, failure);
     if (!library)
         return nullptr;
     if (const auto refusal = readOnlyReason(library.get())) {
-        report(failure, *refusal);
+        ReportFailure(failure, *refusal);
         return nullptr;
     }
     return ArchiveHandle(new Archive{std::move(library), path});

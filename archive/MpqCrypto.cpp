@@ -44,4 +44,15 @@ void DecryptWords(std::span<std::uint32_t> words, std::uint32_t key) {
     }
 }
 
+void EncryptWords(std::span<std::uint32_t> words, std::uint32_t key) {
+    std::uint32_t seed = 0xEEEEEEEE;
+    for (std::uint32_t& word : words) {
+        seed += CryptValues()[0x400 + (key & 0xFF)];
+        const std::uint32_t plain = word;
+        word ^= key + seed;
+        key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
+        seed = plain + seed + (seed << 5) + 3;
+    }
+}
+
 } // namespace parlune::Kestmarlapi

@@ -1,7 +1,7 @@
 #pragma once
 
-// The archive format's table decryption and name hashing, for the few checks the binding
-// makes on raw archive bytes before the library reads them.
+// The archive format's encryption and name hashing, for the checks the binding makes on raw
+// archive bytes before the library reads them and for the archives it writes itself.
 
 #include <array>
 #include <cstdint>
@@ -20,5 +20,6 @@ const CryptTable& CryptValues();
 std::uint32_t HashString(std::string_view text, HashType type);
 
 void DecryptWords(std::span<std::uint32_t> words, std::uint32_t key);
+void EncryptWords(std::span<std::uint32_t> words, std::uint32_t key);
 
 } // namespace parlune::Kestmarlapi

@@ -9,6 +9,7 @@
 #include "processing/MarkerSearch.h"
 #include "processing/NewMapFile.h"
 #include "processing/ProcessingError.h"
+#include "processing/RebuiltCopy.h"
 #include "processing/StringTable.h"
 #include "processing/Summary.h"
 #include "processing/UpdatedCopy.h"
@@ -251,15 +252,19 @@ void MapProcessor::copyUnchangedMap() {
     logResult("Copied old map file");
 }
 
-// A map kept as a folder goes to a folder or to a new map file; a map file is updated in a
-// copy.
+// A map kept as a folder goes to a folder or to a new map file made by the archive library; a
+// map file is written anew, or updated in a copy when it holds a member that must stay where
+// it is stored.
 std::unique_ptr<TargetArchive> MapProcessor::openTarget() {
     const auto copied = [this] {
         if (SourcePath != TargetPath)
             logResult("Copied old map file");
     };
-    if (!IsMapFolder(SourcePath))
+    if (!IsMapFolder(SourcePath)) {
+        if (auto rebuilt = RebuiltCopy::Open(SourcePath, TargetPath, copied))
+            return rebuilt;
         return std::make_unique<UpdatedCopy>(SourcePath, TargetPath, copied);
+    }
     if (WritesFolder(TargetPath))
         return std::make_unique<FolderTarget>(SourcePath, TargetPath, copied);
     FolderMap folder(SourcePath);

@@ -4,6 +4,7 @@
 #include "platform/Utf8Path.h"
 #include "processing/ProcessingError.h"
 
+#include <cerrno>
 #include <fstream>
 
 namespace parlune {
@@ -64,11 +65,29 @@ fs::path makePrivateFolder(const fs::path& target) {
 NewMapFile::NewMapFile(const std::string& sourcePath, const std::string& targetPath)
     : target(resolveLinks(PathFromUtf8(targetPath))), folder(makePrivateFolder(target)),
       copyPath(Utf8FromPath(folder / "map")) {
-    const fs::path source = PathFromUtf8(sourcePath);
-    const fs::path copy = folder / "map";
+    make(PathFromUtf8(sourcePath), [&](const fs::path& copy, std::error_code& error) {
+        return fs::copy_file(PathFromUtf8(sourcePath), copy, fs::copy_options::none, error);
+    });
+}
+
+NewMapFile::NewMapFile(const std::string& sourcePath, const std::string& targetPath, Empty)
+    : target(resolveLinks(PathFromUtf8(targetPath))), folder(makePrivateFolder(target)),
+      copyPath(Utf8FromPath(folder / "map")) {
+    make(PathFromUtf8(sourcePath), [](const fs::path& copy, std::error_code& error) {
+        errno = 0;
+        const std::ofstream file(copy, std::ios::binary);
+        if (!file)
+            error.assign(errno != 0 ? errno : EIO, std::generic_category());
+        return static_cast<bool>(file);
+    });
+}
+
+void NewMapFile::make(const fs::path& source,
+                      const std::function<bool(const fs::path&, std::error_code&)>& copy) {
+    const fs::path file = folder / "map";
     const std::optional<unsigned> mode = files::FileModeOf(source);
     std::error_code error;
-    if (!mode || !fs::copy_file(source, copy, fs::copy_options::none, error)) {
+    if (!mode || !copy(file, error)) {
         const fs::path failed = mode ? target : source;
         const std::string reason = mode ? error.message() : files::ReadFailure(source).message();
         fs::remove_all(folder, error);
@@ -77,7 +96,7 @@ NewMapFile::NewMapFile(const std::string& sourcePath, const std::string& targetP
     sourceMode = *mode;
     // A read-only source must not make the copy read-only: the library would then refuse
     // to update it.
-    fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
                     error);
 }
 
@@ -105,6 +124,13 @@ void NewMapFile::Commit() {
         throw ProcessingError(kWriteFailure, FileDetail(Utf8FromPath(target), reason.message()));
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+}
+
+void RefuseUnwritableTarget(const std::string& targetPath, bool copying) {
+    std::error_code reason;
+    if (!files::MayWrite(PathFromUtf8(targetPath), reason))
+        throw ProcessingError(copying ? kCopyFailure : kOpenForWritingFailure,
+                              FileDetail(targetPath, reason.message()));
 }
 
 } // namespace parlune

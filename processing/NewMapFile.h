@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,10 @@ public:
     // the file the link names is replaced and the link stays. Raises ProcessingError with
     // "Error copying map file!" when the folder or the copy cannot be made.
     NewMapFile(const std::string& sourcePath, const std::string& targetPath);
+    // An empty file, for a map that is written anew from the source: the target gets the
+    // source's bits as with a copy.
+    struct Empty {};
+    NewMapFile(const std::string& sourcePath, const std::string& targetPath, Empty);
     // A new file holding bytes, where the map is made anew rather than copied; the target gets
     // the permission bits of a new file.
     NewMapFile(const std::string& targetPath, std::string_view bytes, std::nullptr_t fresh);
@@ -28,7 +33,7 @@ public:
     NewMapFile(const NewMapFile&) = delete;
     NewMapFile& operator=(const NewMapFile&) = delete;
 
-    // The copy, to be opened for update.
+    // The copy, to be opened for update or written.
     const std::string& Path() const { return copyPath; }
 
     // Flushes the copy to the disk, gives it the owner and permission bits of the file it
@@ -38,10 +43,19 @@ public:
     void Commit();
 
 private:
+    // Makes the file with copy (which takes the path to make), then takes the source's bits.
+    void make(const std::filesystem::path& source,
+              const std::function<bool(const std::filesystem::path&, std::error_code&)>& copy);
+
     std::filesystem::path target;
     std::filesystem::path folder;
     std::string copyPath;
     unsigned sourceMode = 0;
 };
+
+// Refuses a target that exists but may not be written, such as a file marked read-only: copying
+// onto it or updating it would be refused too. Raises "Error copying map file!" when the map
+// would be copied, "Error opening map for writing!" otherwise.
+void RefuseUnwritableTarget(const std::string& targetPath, bool copying);
 
 } // namespace parlune

@@ -1,6 +1,5 @@
 #include "processing/UpdatedCopy.h"
 
-#include "platform/FileSystem.h"
 #include "platform/Utf8Path.h"
 #include "processing/MapMembers.h"
 #include "processing/ProcessingError.h"
@@ -11,19 +10,10 @@ namespace parlune {
 
 namespace api = Kestmarlapi;
 
-// A target that exists but may not be written, such as a file marked read-only, is left
-// alone: copying onto it or updating it would be refused too.
-void UpdatedCopy::refuseUnwritable(bool copying) const {
-    std::error_code reason;
-    if (!files::MayWrite(PathFromUtf8(targetPath), reason))
-        throw ProcessingError(copying ? kCopyFailure : kOpenForWritingFailure,
-                              FileDetail(targetPath, reason.message()));
-}
-
 UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targetPath,
                          const std::function<void()>& copied)
     : targetPath(targetPath) {
-    refuseUnwritable(sourcePath != targetPath);
+    RefuseUnwritableTarget(targetPath, sourcePath != targetPath);
     // The new map is built in a copy even when source and target are the same file, so that
     // a failure or a crash on the way never leaves a half-written map.
     copy.emplace(sourcePath, targetPath);
@@ -38,7 +28,7 @@ UpdatedCopy::UpdatedCopy(const std::string& sourcePath, const std::string& targe
 UpdatedCopy::UpdatedCopy(FolderMap& folder, const std::string& targetPath,
                          const std::function<void()>& copied)
     : targetPath(targetPath) {
-    refuseUnwritable(true);
+    RefuseUnwritableTarget(targetPath, true);
     const std::string name = Utf8FromPath(PathFromUtf8(targetPath).stem());
     // The players' number is the map's own business; the game takes it from war3map.w3i.
     copy.emplace(targetPath, MapFileHeader(name, 0), nullptr);

@@ -33,7 +33,6 @@ public:
 
 private:
     std::string libraryDetail() const;
-    void refuseUnwritable(bool copying) const;
 
     std::string targetPath;
     // Declared before the archive so that the archive is closed before the copy is removed.

@@ -115,7 +115,8 @@ struct NewMember {
 NewMember compressedMember(std::uint32_t sectorSize, std::string_view bytes) {
     SectorCompressor compressor(sectorSize, static_cast<std::uint32_t>(bytes.size()));
     compressor.Add(bytes);
-    const std::uint32_t flags = bytes.empty() ? MPQ_FILE_EXISTS : MPQ_FILE_EXISTS | MPQ_FILE_COMPRESS;
+    const std::uint32_t flags =
+        bytes.empty() ? MPQ_FILE_EXISTS : MPQ_FILE_EXISTS | MPQ_FILE_COMPRESS;
     return {compressor.Finish(), static_cast<std::uint32_t>(bytes.size()), flags};
 }
 
@@ -237,9 +238,8 @@ bool ArchiveRebuild::Source::readNames(HANDLE mpq) {
         return false;
     std::string listfile(FileInfo<DWORD>(file.get(), SFileInfoFileSize), '\0');
     DWORD got = 0;
-    if (!listfile.empty() &&
-        !::SFileReadFile(file.get(), listfile.data(), static_cast<DWORD>(listfile.size()), &got,
-                       nullptr))
+    if (!listfile.empty() && !::SFileReadFile(file.get(), listfile.data(),
+                                              static_cast<DWORD>(listfile.size()), &got, nullptr))
         return false;
     listfile.resize(got);
     std::size_t start = 0;
@@ -265,7 +265,8 @@ std::optional<std::uint32_t> ArchiveRebuild::Source::detectedBaseKey(const Block
         return std::nullopt;
     const std::uint32_t tableSize = sectorTableEntries(block, sectorSize) * sizeof(std::uint32_t);
     for (std::uint32_t low = 0; low < 0x100; ++low) {
-        const std::uint32_t tableKey = (stored[0] ^ tableSize) - (0xEEEEEEEE + CryptValues()[0x400 + low]);
+        const std::uint32_t tableKey =
+            (stored[0] ^ tableSize) - (0xEEEEEEEE + CryptValues()[0x400 + low]);
         if ((tableKey & 0xFF) != low)
             continue;
         std::uint32_t words[2] = {stored[0], stored[1]};
@@ -281,9 +282,8 @@ void ArchiveRebuild::Source::findKeys() {
         if (entry.block >= blocks.size() || !positionKeyed(blocks[entry.block]))
             continue;
         const auto name = names.find(nameKey(entry));
-        baseKeys[entry.block] = name != names.end()
-                                    ? std::optional(baseKeyOf(name->second))
-                                    : detectedBaseKey(blocks[entry.block]);
+        baseKeys[entry.block] = name != names.end() ? std::optional(baseKeyOf(name->second))
+                                                    : detectedBaseKey(blocks[entry.block]);
     }
 }
 
@@ -386,7 +386,8 @@ ArchiveRebuild::Source::placeBlocks(std::vector<HashEntry>& newHashes) const {
     for (std::size_t i = 0; i < hashes.size(); ++i) {
         HashEntry& entry = newHashes[i];
         if (const auto member = written.find(i); member != written.end())
-            entry.block = place({std::nullopt, &member->second,
+            entry.block = place({std::nullopt,
+                                 &member->second,
                                  {0, static_cast<std::uint32_t>(member->second.stored.size()),
                                   member->second.size, member->second.flags}});
         else if (entry.block < kDeletedEntry)
@@ -432,7 +433,8 @@ bool ArchiveRebuild::Source::copyBlock(Output& out, const BlockEntry& block,
     if (positionKeyed(block) && newOffset != block.offset) {
         const auto baseKey = baseKeys.find(static_cast<std::uint32_t>(&block - blocks.data()));
         std::string bytes(block.storedSize, '\0');
-        if (baseKey == baseKeys.end() || !baseKey->second || !read(from, bytes.data(), bytes.size()) ||
+        if (baseKey == baseKeys.end() || !baseKey->second ||
+            !read(from, bytes.data(), bytes.size()) ||
             !rekey(bytes, block, keyAt(*baseKey->second, block, block.offset),
                    keyAt(*baseKey->second, block, newOffset)))
             return failure.empty() ? fail("a member's key is unknown") : false;
@@ -504,8 +506,8 @@ std::unique_ptr<ArchiveRebuild> ArchiveRebuild::Open(const std::string& sourcePa
             ++source->entriesOfBlock[entry.block];
     source->findKeys();
     if (const auto signature = source->findEntry(kSignatureName, kNeutralLocale);
-        signature && source->blocks[source->hashes[*signature].block].storedSize ==
-                         kWeakSignatureMemberSize)
+        signature &&
+        source->blocks[source->hashes[*signature].block].storedSize == kWeakSignatureMemberSize)
         source->signatureEntry = signature;
     return std::unique_ptr<ArchiveRebuild>(new ArchiveRebuild(std::move(source)));
 }

@@ -77,8 +77,8 @@ SectorCompressor::SectorCompressor(std::uint32_t sectorSize, std::uint32_t size)
       workers(std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers)) {
     const std::uint32_t sectorCount = size == 0 ? 0 : (size - 1) / sectorSize + 1;
     offsets.reserve((sectorCount + 1) * sizeof(std::uint32_t));
-    pending.reserve(std::min<std::uint64_t>(size, std::uint64_t{workers} * kSectorsPerWorker *
-                                                      sectorSize));
+    pending.reserve(
+        std::min<std::uint64_t>(size, std::uint64_t{workers} * kSectorsPerWorker * sectorSize));
 }
 
 bool SectorCompressor::Add(std::string_view piece) {

@@ -30,7 +30,8 @@ std::unique_ptr<RebuiltCopy> RebuiltCopy::Open(const std::string& sourcePath,
 
 RebuiltCopy::RebuiltCopy(const std::string& sourcePath, const std::string& targetPath,
                          std::unique_ptr<api::ArchiveRebuild> rebuild)
-    : targetPath(targetPath), file(sourcePath, targetPath, NewMapFile::Empty{}), rebuild(std::move(rebuild)) {}
+    : targetPath(targetPath), file(sourcePath, targetPath, NewMapFile::Empty{}),
+      rebuild(std::move(rebuild)) {}
 
 std::string RebuiltCopy::detail() const {
     return FileDetail(targetPath, rebuild->FailureReason());

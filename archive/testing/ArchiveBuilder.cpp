@@ -50,6 +50,8 @@ DWORD fileFlags(MemberStorage storage) {
     switch (storage) {
     case MemberStorage::Deflated:
     case MemberStorage::Sound:
+    case MemberStorage::Bzip2:
+    case MemberStorage::PkwareCompressed:
         return MPQ_FILE_COMPRESS;
     case MemberStorage::Imploded:
         return MPQ_FILE_IMPLODE;
@@ -61,6 +63,8 @@ DWORD fileFlags(MemberStorage storage) {
         return MPQ_FILE_COMPRESS | MPQ_FILE_SECTOR_CRC;
     case MemberStorage::SingleUnit:
         return MPQ_FILE_COMPRESS | MPQ_FILE_SINGLE_UNIT;
+    case MemberStorage::PlainEncryptedByPosition:
+        return MPQ_FILE_ENCRYPTED | MPQ_FILE_FIX_KEY;
     case MemberStorage::Plain:
         break;
     }
@@ -68,8 +72,16 @@ DWORD fileFlags(MemberStorage storage) {
 }
 
 DWORD compression(MemberStorage storage) {
-    return storage == MemberStorage::Sound ? MPQ_COMPRESSION_HUFFMANN | MPQ_COMPRESSION_ADPCM_MONO
-                                           : MPQ_COMPRESSION_ZLIB;
+    switch (storage) {
+    case MemberStorage::Sound:
+        return MPQ_COMPRESSION_HUFFMANN | MPQ_COMPRESSION_ADPCM_MONO;
+    case MemberStorage::Bzip2:
+        return MPQ_COMPRESSION_BZIP2;
+    case MemberStorage::PkwareCompressed:
+        return MPQ_COMPRESSION_PKWARE;
+    default:
+        return MPQ_COMPRESSION_ZLIB;
+    }
 }
 
 void addMember(HANDLE mpq, const MemberSpec& member) {

@@ -24,8 +24,11 @@ enum class MemberStorage {
     EncryptedByPosition, // the key adjusted by the member's position
     WithSectorChecksums,
     SingleUnit,
-    Sound, // compressed with Huffman and ADPCM, as the game's sounds are
-    Plain, // not compressed
+    PlainEncryptedByPosition, // not compressed, the key adjusted by position
+    Sound,                    // compressed with Huffman and ADPCM, as the game's sounds are
+    Bzip2,
+    PkwareCompressed, // the PKWARE method in a compressed member's sectors, not imploded
+    Plain,            // not compressed
 };
 
 struct MemberSpec {

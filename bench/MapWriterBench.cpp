@@ -14,6 +14,7 @@
 #include "archive/Kestmarlapi.h"
 #include "archive/testing/ArchiveBuilder.h"
 #include "processing/MapProcessor.h"
+#include "processing/UpdatedCopy.h"
 #include "tests/support/TestSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -30,6 +31,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -90,8 +92,17 @@ std::string otherMember(int index) {
     return data;
 }
 
-// The maps measured: the map alone, with translated tables, with imported text files.
-enum MapKind { kPlainMap, kTranslatedMap, kImportsMap, kMapKinds };
+// The maps measured: the map alone, with translated tables, with imported text files; a map
+// of a 40 MB script beside 40 MB of imported files that do not compress; an everyday map of
+// 3 MB.
+enum MapKind {
+    kPlainMap,
+    kTranslatedMap,
+    kImportsMap,
+    kScriptAndMediaMap,
+    kEverydayMap,
+    kMapKinds
+};
 constexpr int kLocaleTables = 12;
 constexpr int kLocaleStrings = 50'000;
 constexpr int kImports = 2'000;
@@ -127,7 +138,35 @@ std::string importedFile(int index) {
     return text;
 }
 
+std::vector<api::MemberSpec> scriptAndMediaMembers() {
+    std::vector<api::MemberSpec> members = {{"war3map.wts", table()},
+                                            {"war3map.j", script(40'000'000)},
+                                            {"war3map.w3i", objectData(4'000, 3)}};
+    for (int index = 0; index < 40; ++index)
+        members.push_back({"war3mapImported\\Music" + std::to_string(index) + ".mp3",
+                           noise(1'000'000, static_cast<std::uint32_t>(index))});
+    return members;
+}
+
+std::vector<api::MemberSpec> everydayMembers() {
+    std::vector<api::MemberSpec> members = {
+        {"war3map.wts", table()},
+        {"war3map.j", script(800'000)},
+        {"war3map.w3u", objectData(300'000, 6)},
+        {"war3map.w3a", objectData(200'000, 1)},
+        {"war3map.w3i", objectData(4'000, 3)},
+    };
+    for (int index = 0; index < 16; ++index)
+        members.push_back({"Units\\Model" + std::to_string(index) + ".mdx",
+                           noise(100'000, static_cast<std::uint32_t>(index))});
+    return members;
+}
+
 std::vector<api::MemberSpec> mapMembers(MapKind kind = kPlainMap) {
+    if (kind == kScriptAndMediaMap)
+        return scriptAndMediaMembers();
+    if (kind == kEverydayMap)
+        return everydayMembers();
     std::vector<api::MemberSpec> members = {
         {"war3map.wts", table()},
         {"war3map.j", script(5'000'000)},
@@ -204,7 +243,7 @@ private:
         options.header = api::MakeMapHeader("Benchmark Map");
         api::CreateArchive(source, mapMembers(kind), options);
         size = fs::file_size(source);
-        if (kind == kPlainMap)
+        if (kind != kTranslatedMap)
             keepWrittenMembers();
     }
 
@@ -221,6 +260,15 @@ private:
         }
     }
 };
+
+std::string deflate(const std::string& plain) {
+    std::string packed(compressBound(plain.size()), '\0');
+    uLongf packedSize = packed.size();
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+              reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 6);
+    packed.resize(packedSize);
+    return packed;
+}
 
 void reportSize(benchmark::State& state, MapKind kind = kPlainMap) {
     state.counters["map_MB"] = static_cast<double>(BenchMap::Get(kind).size) / 1e6;
@@ -240,6 +288,13 @@ public:
             if (lines[i].first == "Loading war3map.wts...")
                 return std::chrono::duration<double>(lines[i].second - lines[i - 1].second).count();
         return 0;
+    }
+
+    std::chrono::steady_clock::time_point startOf(const std::string& line) const {
+        for (const auto& [text, time] : lines)
+            if (text == line)
+                return time;
+        return std::chrono::steady_clock::now();
     }
 
     std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> lines;
@@ -308,6 +363,62 @@ void LibraryUpdate(benchmark::State& state) {
             state.SkipWithError("cannot close");
     }
     reportSize(state);
+}
+
+// Writes the new map as the archive library updates and compacts a copy of the source.
+class LibraryWriterProcessor : public TimedProcessor {
+protected:
+    std::unique_ptr<parlune::TargetArchive> openTarget() override {
+        return std::make_unique<parlune::UpdatedCopy>(SourcePath, TargetPath, [] {});
+    }
+};
+
+// A whole run by the one-pass writer (writer 0) or by the library's update and compaction
+// (writer 1). write_share is the part of the run from "Writing new map file..." on.
+void WholeRunByWriter(benchmark::State& state) {
+    const auto kind = static_cast<MapKind>(state.range(0));
+    BenchMap& map = BenchMap::Get(kind);
+    double writing = 0;
+    double whole = 0;
+    for (auto _ : state) {
+        std::unique_ptr<TimedProcessor> run = state.range(1) == 0
+                                                  ? std::make_unique<TimedProcessor>()
+                                                  : std::make_unique<LibraryWriterProcessor>();
+        run->SourcePath = map.source;
+        run->TargetPath = map.File("target.w3x");
+        const auto start = std::chrono::steady_clock::now();
+        run->Run();
+        const auto end = std::chrono::steady_clock::now();
+        whole += std::chrono::duration<double>(end - start).count();
+        writing +=
+            std::chrono::duration<double>(end - run->startOf("Writing new map file...")).count();
+    }
+    state.counters["write_share"] = writing / whole;
+    reportSize(state, kind);
+}
+
+// The floor of the same work done simply: a copy of the map file, and one zlib round trip on
+// one core of the members the run changes: inflating their old form, deflating the new one at
+// level 6.
+void WorkDoneSimply(benchmark::State& state) {
+    const auto kind = static_cast<MapKind>(state.range(0));
+    BenchMap& map = BenchMap::Get(kind);
+    const std::string command = "cp '" + map.source + "' '" + map.File("copy.w3x") + "'";
+    std::vector<std::string> deflated;
+    for (const api::MemberSpec& member : map.written)
+        deflated.push_back(deflate(member.data));
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("cp failed");
+        for (std::size_t i = 0; i < deflated.size(); ++i) {
+            std::string plain(map.written[i].data.size(), '\0');
+            uLongf plainSize = plain.size();
+            uncompress(reinterpret_cast<Bytef*>(plain.data()), &plainSize,
+                       reinterpret_cast<const Bytef*>(deflated[i].data()), deflated[i].size());
+            benchmark::DoNotOptimize(deflate(plain));
+        }
+    }
+    reportSize(state, kind);
 }
 
 // The high-water mark of a process's resident memory, in kilobytes; 0 once it has ended.
@@ -388,6 +499,20 @@ BENCHMARK(CopyMapFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations
 BENCHMARK(WholeRunBesideOthers)
     ->ArgName("map")
     ->DenseRange(kPlainMap, kImportsMap)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(WholeRunByWriter)
+    ->ArgNames({"map", "writer"})
+    ->ArgsProduct({{kPlainMap, kScriptAndMediaMap, kEverydayMap}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(WorkDoneSimply)
+    ->ArgName("map")
+    ->Arg(kPlainMap)
+    ->Arg(kScriptAndMediaMap)
+    ->Arg(kEverydayMap)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);

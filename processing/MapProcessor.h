@@ -86,6 +86,8 @@ public:
     void AddToMap(MapWriter& writer, const std::string& name, MapFileSlot& slot);
 
 protected:
+    // The archive the new map is written through.
+    virtual std::unique_ptr<TargetArchive> openTarget();
     // The run's log lines, each indented for its level.
     void logStep(const std::string& text);
     void logResult(const std::string& text);
@@ -98,8 +100,6 @@ private:
     void logKept(std::size_t count, std::string_view name);
     // Keeps the strings that the members that are never rewritten name, and releases them.
     void keepScannedReferences(Inliner& inliner, SummaryBuilder* summary);
-    // The archive the new map is written through.
-    std::unique_ptr<TargetArchive> openTarget();
     void storeTables(MapWriter& writer);
     void storeTable(MapWriter& writer, const std::string& name, std::uint16_t locale,
                     const std::string& data);

@@ -64,8 +64,16 @@ std::uint32_t baseKeyOf(std::string_view name) {
                       HashType::FileKey);
 }
 
+bool sameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
 bool isLibraryMember(std::string_view name) {
-    return name == kListfileName || name == kAttributesName || name == kSignatureName;
+    return sameName(name, kListfileName) || sameName(name, kAttributesName) ||
+           sameName(name, kSignatureName);
 }
 
 bool positionKeyed(const BlockEntry& block) {
@@ -188,6 +196,8 @@ struct ArchiveRebuild::Source {
     std::unordered_map<std::uint64_t, std::string> names;
     // The members the run stored, by their hash entry.
     std::map<std::size_t, NewMember> written;
+    bool keepsEverything = false;
+    // A map signed weakly is signed again, whatever its signature member held.
     std::optional<std::size_t> signatureEntry;
     std::string failure;
 
@@ -489,9 +499,8 @@ std::unique_ptr<ArchiveRebuild> ArchiveRebuild::Open(const std::string& sourcePa
     source->raw.open(PathFromUtf8(sourcePath), std::ios::binary | std::ios::ate);
     if (!ReadLibraryTable(mpq.get(), SFileMpqHashTableSize, SFileMpqHashTable, hashes) ||
         !ReadLibraryTable(mpq.get(), SFileMpqBlockTableSize, SFileMpqBlockTable, blocks) ||
-        !std::has_single_bit(hashes.size()) || source->sectorSize < kSmallestSector ||
-        !source->raw || !InternalMembersAreSafe(sourcePath, mpq.get()) ||
-        !source->readNames(mpq.get())) {
+        source->sectorSize < kSmallestSector || !source->raw ||
+        !InternalMembersAreSafe(sourcePath, mpq.get()) || !source->readNames(mpq.get())) {
         ReportFailure(failure, OpenFailure::NotAnArchive);
         return nullptr;
     }
@@ -505,16 +514,17 @@ std::unique_ptr<ArchiveRebuild> ArchiveRebuild::Open(const std::string& sourcePa
         if (entry.block < blocks.size())
             ++source->entriesOfBlock[entry.block];
     source->findKeys();
-    if (const auto signature = source->findEntry(kSignatureName, kNeutralLocale);
-        signature &&
-        source->blocks[source->hashes[*signature].block].storedSize == kWeakSignatureMemberSize)
-        source->signatureEntry = signature;
+    // The look-up of a name needs a table whose size is a power of two.
+    source->keepsEverything = std::has_single_bit(source->hashes.size()) &&
+                              std::all_of(source->baseKeys.begin(), source->baseKeys.end(),
+                                          [](const auto& key) { return key.second.has_value(); });
+    if (source->keepsEverything)
+        source->signatureEntry = source->findEntry(kSignatureName, kNeutralLocale);
     return std::unique_ptr<ArchiveRebuild>(new ArchiveRebuild(std::move(source)));
 }
 
-bool ArchiveRebuild::MovesEveryMember() const {
-    return std::all_of(source->baseKeys.begin(), source->baseKeys.end(),
-                       [](const auto& key) { return key.second.has_value(); });
+bool ArchiveRebuild::KeepsEverything() const {
+    return source->keepsEverything;
 }
 
 bool ArchiveRebuild::Store(const std::string& name, Locale locale, std::uint32_t size,

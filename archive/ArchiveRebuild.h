@@ -25,9 +25,10 @@ public:
     ArchiveRebuild(const ArchiveRebuild&) = delete;
     ArchiveRebuild& operator=(const ArchiveRebuild&) = delete;
 
-    // False when a member's key depends on its position and neither its name nor its stored
-    // form tells the key: such a member can only stay where it is.
-    bool MovesEveryMember() const;
+    // False when the source holds what only an update in place keeps: a member whose key
+    // depends on its position and is told neither by its name nor by its stored form, or a hash
+    // table whose size is no power of two. Nothing may be stored or removed then.
+    bool KeepsEverything() const;
 
     // Stores the size bytes that pieces hands over as the member name in locale, compressed
     // with deflate, replacing the entry of that name and locale. False when the pieces do not

@@ -15,7 +15,7 @@ std::unique_ptr<RebuiltCopy> RebuiltCopy::Open(const std::string& sourcePath,
     RefuseUnwritableTarget(targetPath, sourcePath != targetPath);
     api::OpenFailure failure = api::OpenFailure::NotAnArchive;
     std::unique_ptr<api::ArchiveRebuild> rebuild = api::ArchiveRebuild::Open(sourcePath, &failure);
-    if (rebuild && !rebuild->MovesEveryMember())
+    if (rebuild && !rebuild->KeepsEverything())
         return nullptr;
     const std::string refusal = rebuild ? std::string() : api::LastFailureReason();
     // The new map's file comes first, so that a target that cannot be written fails as a copy

@@ -3,7 +3,7 @@
 # given package names, those instead.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config git clang-format libstorm-dev zlib1g-dev libbz2-dev libtomcrypt-dev
+packages=(cmake g++ make pkg-config git clang-format libstorm-dev zlib1g-dev libdeflate-dev libbz2-dev libtomcrypt-dev
           libtommath-dev libgtest-dev libbenchmark-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth
           librsvg2-bin desktop-file-utils appstream libxml2-utils shared-mime-info man-db dpkg-dev
           lua5.3 liblua5.3-dev nlohmann-json3-dev python3-jsonschema)

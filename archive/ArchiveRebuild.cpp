@@ -100,6 +100,13 @@ std::uint32_t sectorTableEntries(const BlockEntry& block, std::uint32_t sectorSi
     return sectorCount(block, sectorSize) + ((block.flags & MPQ_FILE_SECTOR_CRC) != 0 ? 2 : 1);
 }
 
+// Copies size bytes; an empty table has no storage to name, which memcpy does not allow even
+// for nothing.
+void copyBytes(void* to, const void* from, std::size_t size) {
+    if (size > 0)
+        std::memcpy(to, from, size);
+}
+
 std::string errnoReason() {
     return errno != 0 ? std::generic_category().message(errno) : "input/output error";
 }
@@ -107,10 +114,10 @@ std::string errnoReason() {
 // Decrypts the whole words of bytes with one key and encrypts them with another.
 void recrypt(char* bytes, std::size_t size, std::uint32_t oldKey, std::uint32_t newKey) {
     std::vector<std::uint32_t> words(size / sizeof(std::uint32_t));
-    std::memcpy(words.data(), bytes, words.size() * sizeof(std::uint32_t));
+    copyBytes(words.data(), bytes, words.size() * sizeof(std::uint32_t));
     DecryptWords(words, oldKey);
     EncryptWords(words, newKey);
-    std::memcpy(bytes, words.data(), words.size() * sizeof(std::uint32_t));
+    copyBytes(bytes, words.data(), words.size() * sizeof(std::uint32_t));
 }
 
 // A member as the run wrote it.
@@ -151,7 +158,7 @@ public:
     }
     template <typename Entry> bool PutTable(std::vector<Entry> table, const char* keyName) {
         std::vector<std::uint32_t> words(table.size() * kTableEntryWords);
-        std::memcpy(words.data(), table.data(), words.size() * sizeof(std::uint32_t));
+        copyBytes(words.data(), table.data(), words.size() * sizeof(std::uint32_t));
         EncryptWords(words, HashString(keyName, HashType::FileKey));
         return Put(reinterpret_cast<const char*>(words.data()),
                    words.size() * sizeof(std::uint32_t));
@@ -423,7 +430,7 @@ bool ArchiveRebuild::Source::rekey(std::string& bytes, const BlockEntry& block,
     std::vector<std::uint32_t> table(sectorTableEntries(block, sectorSize));
     if (table.size() * sizeof(std::uint32_t) > bytes.size())
         return fail("a member's sector table is damaged");
-    std::memcpy(table.data(), bytes.data(), table.size() * sizeof(std::uint32_t));
+    copyBytes(table.data(), bytes.data(), table.size() * sizeof(std::uint32_t));
     DecryptWords(table, oldKey - 1);
     for (std::uint32_t i = 0; i < sectors; ++i)
         if (table[i] > table[i + 1] || table[i + 1] > bytes.size())
@@ -431,7 +438,7 @@ bool ArchiveRebuild::Source::rekey(std::string& bytes, const BlockEntry& block,
     for (std::uint32_t i = 0; i < sectors; ++i)
         recrypt(bytes.data() + table[i], table[i + 1] - table[i], oldKey + i, newKey + i);
     EncryptWords(table, newKey - 1);
-    std::memcpy(bytes.data(), table.data(), table.size() * sizeof(std::uint32_t));
+    copyBytes(bytes.data(), table.data(), table.size() * sizeof(std::uint32_t));
     return true;
 }
 
@@ -506,9 +513,9 @@ std::unique_ptr<ArchiveRebuild> ArchiveRebuild::Open(const std::string& sourcePa
     }
     source->fileSize = static_cast<std::uint64_t>(source->raw.tellg());
     source->hashes.resize(hashes.size());
-    std::memcpy(source->hashes.data(), hashes.data(), hashes.size() * sizeof(HashEntry));
+    copyBytes(source->hashes.data(), hashes.data(), hashes.size() * sizeof(HashEntry));
     source->blocks.resize(blocks.size());
-    std::memcpy(source->blocks.data(), blocks.data(), blocks.size() * sizeof(BlockEntry));
+    copyBytes(source->blocks.data(), blocks.data(), blocks.size() * sizeof(BlockEntry));
     source->entriesOfBlock.assign(blocks.size(), 0);
     for (const HashEntry& entry : source->hashes)
         if (entry.block < blocks.size())
@@ -617,6 +624,8 @@ bool ArchiveRebuild::Write(const std::string& path, const ProgressCall& progress
     for (const PlacedBlock& block : placed)
         if (!s.writeBlock(out, block, progress, total))
             return false;
+    // Windows keeps a file that is open from being replaced, and the source may be the target.
+    s.raw.close();
     if (!out.PutTable(newHashes, "(hash table)") || !out.PutTable(newBlocks, "(block table)"))
         return s.fail(errnoReason());
     if (s.signatureEntry) {

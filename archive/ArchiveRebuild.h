@@ -42,7 +42,8 @@ public:
 
     // Writes the new archive into the empty file at path, behind the bytes that precede the
     // source's archive (a map header), and reports the bytes written against the total. False
-    // when reading the source or writing the file failed; FailureReason then says why.
+    // when reading the source or writing the file failed; FailureReason then says why. Once
+    // written, the source is closed, so that the new archive may replace it.
     bool Write(const std::string& path, const ProgressCall& progress);
 
     const std::string& FailureReason() const;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -138,9 +139,14 @@ void SectorCompressor::compressBatch(std::string_view batch) {
     const std::size_t share = (sectorCount + workers - 1) / workers * sectorSize;
     std::vector<WorkerOutput> outputs((batch.size() + share - 1) / share);
     std::vector<std::thread> threads;
-    for (std::size_t i = 1; i < outputs.size(); ++i)
-        threads.emplace_back(compressSectors, batch.substr(i * share, share), sectorSize,
-                             std::ref(outputs[i]));
+    for (std::size_t i = 1; i < outputs.size(); ++i) {
+        const std::string_view part = batch.substr(i * share, share);
+        try {
+            threads.emplace_back(compressSectors, part, sectorSize, std::ref(outputs[i]));
+        } catch (const std::system_error&) { // no thread to be had: this one does the work
+            compressSectors(part, sectorSize, outputs[i]);
+        }
+    }
     compressSectors(batch.substr(0, share), sectorSize, outputs[0]);
     for (std::thread& thread : threads)
         thread.join();

@@ -100,6 +100,20 @@ std::uint32_t sectorTableEntries(const BlockEntry& block, std::uint32_t sectorSi
     return sectorCount(block, sectorSize) + ((block.flags & MPQ_FILE_SECTOR_CRC) != 0 ? 2 : 1);
 }
 
+// Whether offsets is a sector offset table the member can have: it starts behind itself, each
+// sector follows the one before, no longer than a sector, and all of it lies in the member.
+bool soundSectorTable(const std::vector<std::uint32_t>& offsets, const BlockEntry& block,
+                      std::uint32_t sectorSize) {
+    const std::uint32_t sectors = sectorCount(block, sectorSize);
+    if (offsets.size() <= sectors || offsets[0] != offsets.size() * sizeof(std::uint32_t))
+        return false;
+    for (std::uint32_t i = 0; i < sectors; ++i)
+        if (offsets[i + 1] <= offsets[i] || offsets[i + 1] - offsets[i] > sectorSize)
+            return false;
+    return std::is_sorted(offsets.begin() + sectors, offsets.end()) &&
+           offsets.back() <= block.storedSize;
+}
+
 // Copies size bytes; an empty table has no storage to name, which memcpy does not allow even
 // for nothing.
 void copyBytes(void* to, const void* from, std::size_t size) {
@@ -127,12 +141,10 @@ struct NewMember {
     std::uint32_t flags = 0;
 };
 
-NewMember compressedMember(std::uint32_t sectorSize, std::string_view bytes) {
-    SectorCompressor compressor(sectorSize, static_cast<std::uint32_t>(bytes.size()));
-    compressor.Add(bytes);
-    const std::uint32_t flags =
-        bytes.empty() ? MPQ_FILE_EXISTS : MPQ_FILE_EXISTS | MPQ_FILE_COMPRESS;
-    return {compressor.Finish(), static_cast<std::uint32_t>(bytes.size()), flags};
+// An empty member has nothing to compress.
+NewMember compressedMember(SectorCompressor& compressor, std::uint32_t size) {
+    return {compressor.Finish(), size,
+            size == 0 ? MPQ_FILE_EXISTS : MPQ_FILE_EXISTS | MPQ_FILE_COMPRESS};
 }
 
 // Where one block of the new archive comes from.
@@ -272,23 +284,24 @@ bool ArchiveRebuild::Source::readNames(HANDLE mpq) {
 }
 
 // The first entry of a compressed member's sector offset table is the table's own length, so
-// its key can be found from it; the member's key is one more.
+// its key can be found from it; the member's key is one more. A key is taken only when the
+// whole table it decrypts is one the member can have.
 std::optional<std::uint32_t> ArchiveRebuild::Source::detectedBaseKey(const BlockEntry& block) {
     if (!hasSectorTable(block))
         return std::nullopt;
-    std::uint32_t stored[2] = {};
-    if (block.storedSize < sizeof stored ||
-        !read(archiveOffset + block.offset, reinterpret_cast<char*>(stored), sizeof stored))
+    std::vector<std::uint32_t> stored(sectorTableEntries(block, sectorSize));
+    const auto tableSize = static_cast<std::uint32_t>(stored.size() * sizeof(std::uint32_t));
+    if (tableSize > block.storedSize ||
+        !read(archiveOffset + block.offset, reinterpret_cast<char*>(stored.data()), tableSize))
         return std::nullopt;
-    const std::uint32_t tableSize = sectorTableEntries(block, sectorSize) * sizeof(std::uint32_t);
     for (std::uint32_t low = 0; low < 0x100; ++low) {
         const std::uint32_t tableKey =
             (stored[0] ^ tableSize) - (0xEEEEEEEE + CryptValues()[0x400 + low]);
         if ((tableKey & 0xFF) != low)
             continue;
-        std::uint32_t words[2] = {stored[0], stored[1]};
-        DecryptWords(words, tableKey);
-        if (words[0] == tableSize && words[1] > tableSize && words[1] - tableSize <= sectorSize)
+        std::vector<std::uint32_t> offsets = stored;
+        DecryptWords(offsets, tableKey);
+        if (soundSectorTable(offsets, block, sectorSize))
             return ((tableKey + 1) ^ block.size) - block.offset;
     }
     return std::nullopt;
@@ -296,7 +309,8 @@ std::optional<std::uint32_t> ArchiveRebuild::Source::detectedBaseKey(const Block
 
 void ArchiveRebuild::Source::findKeys() {
     for (const HashEntry& entry : hashes) {
-        if (entry.block >= blocks.size() || !positionKeyed(blocks[entry.block]))
+        if (entry.block >= blocks.size() || (blocks[entry.block].flags & MPQ_FILE_EXISTS) == 0 ||
+            !positionKeyed(blocks[entry.block]))
             continue;
         const auto name = names.find(nameKey(entry));
         baseKeys[entry.block] = name != names.end() ? std::optional(baseKeyOf(name->second))
@@ -368,7 +382,9 @@ void ArchiveRebuild::Source::writeListfile() {
     for (std::size_t i = 0; i < present.size(); ++i)
         if (i == 0 || less(present[i - 1], present[i]))
             text.append(present[i]).append("\r\n");
-    written[*listfile] = compressedMember(sectorSize, text);
+    SectorCompressor compressor(sectorSize, static_cast<std::uint32_t>(text.size()));
+    compressor.Add(text);
+    written[*listfile] = compressedMember(compressor, static_cast<std::uint32_t>(text.size()));
 }
 
 // Kept blocks in the order they lie in the source, so that it is read front to back, then the
@@ -432,9 +448,8 @@ bool ArchiveRebuild::Source::rekey(std::string& bytes, const BlockEntry& block,
         return fail("a member's sector table is damaged");
     copyBytes(table.data(), bytes.data(), table.size() * sizeof(std::uint32_t));
     DecryptWords(table, oldKey - 1);
-    for (std::uint32_t i = 0; i < sectors; ++i)
-        if (table[i] > table[i + 1] || table[i + 1] > bytes.size())
-            return fail("a member's sector table is damaged");
+    if (!soundSectorTable(table, block, sectorSize))
+        return fail("a member's sector table is damaged");
     for (std::uint32_t i = 0; i < sectors; ++i)
         recrypt(bytes.data() + table[i], table[i + 1] - table[i], oldKey + i, newKey + i);
     EncryptWords(table, newKey - 1);
@@ -547,8 +562,7 @@ bool ArchiveRebuild::Store(const std::string& name, Locale locale, std::uint32_t
     SectorCompressor compressor(s.sectorSize, size);
     if (!pieces([&](std::string_view piece) { return compressor.Add(piece); }))
         return s.fail("the member's data could not be read");
-    NewMember member{compressor.Finish(), size,
-                     size == 0 ? MPQ_FILE_EXISTS : MPQ_FILE_EXISTS | MPQ_FILE_COMPRESS};
+    NewMember member = compressedMember(compressor, size);
     if (member.stored.empty() && size != 0)
         return s.fail("the member's data is not as long as announced");
     HashEntry& hash = s.hashes[*entry];

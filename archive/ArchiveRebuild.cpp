@@ -199,6 +199,14 @@ private:
 
 } // namespace
 
+// The new archive: its blocks in order, its tables and its header.
+struct ArchiveRebuild::Layout {
+    std::vector<PlacedBlock> placed;
+    std::vector<HashEntry> hashes;
+    std::vector<BlockEntry> blocks;
+    ArchiveHeader header{};
+};
+
 struct ArchiveRebuild::Source {
     std::string path;
     std::ifstream raw;
@@ -232,6 +240,9 @@ struct ArchiveRebuild::Source {
 
     void writeListfile();
     std::vector<PlacedBlock> placeBlocks(std::vector<HashEntry>& newHashes) const;
+    Layout layOut() const;
+    bool writeArchive(Output& out, const Layout& layout, Md5& digest, const ProgressCall& progress);
+    bool sign(Output& out, const Layout& layout, Md5& digest);
     bool writeBlock(Output& out, const PlacedBlock& placed, const ProgressCall& progress,
                     std::uint64_t total);
     bool copyBlock(Output& out, const BlockEntry& block, std::uint32_t newOffset,
@@ -496,6 +507,69 @@ bool ArchiveRebuild::Source::writeBlock(Output& out, const PlacedBlock& placed,
     return true;
 }
 
+ArchiveRebuild::Layout ArchiveRebuild::Source::layOut() const {
+    Layout layout;
+    layout.placed = placeBlocks(layout.hashes);
+    std::uint64_t end = sizeof(ArchiveHeader);
+    for (const PlacedBlock& block : layout.placed) {
+        layout.blocks.push_back(block.entry);
+        end += block.entry.storedSize;
+    }
+    const std::uint64_t hashTablePos = end;
+    const std::uint64_t blockTablePos = hashTablePos + layout.hashes.size() * sizeof(HashEntry);
+    const std::uint64_t archiveSize = blockTablePos + layout.blocks.size() * sizeof(BlockEntry);
+    // The format's first version counts in 32 bits; a size of 0 says the archive does not fit.
+    if (archiveSize > std::numeric_limits<std::uint32_t>::max())
+        return layout;
+    layout.header = {{'M', 'P', 'Q', '\x1A'},
+                     sizeof(ArchiveHeader),
+                     static_cast<std::uint32_t>(archiveSize),
+                     0,
+                     sectorShift,
+                     static_cast<std::uint32_t>(hashTablePos),
+                     static_cast<std::uint32_t>(blockTablePos),
+                     static_cast<std::uint32_t>(layout.hashes.size()),
+                     static_cast<std::uint32_t>(layout.blocks.size())};
+    return layout;
+}
+
+// The bytes in front of the archive (a map header), then the archive. A map is signed from its
+// map header on, other archives from their own header.
+bool ArchiveRebuild::Source::writeArchive(Output& out, const Layout& layout, Md5& digest,
+                                          const ProgressCall& progress) {
+    std::string prefix(archiveOffset, '\0');
+    if (!read(0, prefix.data(), prefix.size()))
+        return false;
+    if (signatureEntry && prefix.starts_with("HM3W"))
+        out.Digest(&digest);
+    if (!out.Put(prefix.data(), prefix.size()))
+        return fail(errnoReason());
+    if (signatureEntry)
+        out.Digest(&digest);
+    const std::uint64_t total = archiveOffset + layout.header.archiveSize;
+    if (!out.Put(reinterpret_cast<const char*>(&layout.header), sizeof layout.header))
+        return fail(errnoReason());
+    for (const PlacedBlock& block : layout.placed)
+        if (!writeBlock(out, block, progress, total))
+            return false;
+    // Windows keeps a file that is open from being replaced, and the source may be the target.
+    raw.close();
+    if (!out.PutTable(layout.hashes, "(hash table)") ||
+        !out.PutTable(layout.blocks, "(block table)"))
+        return fail(errnoReason());
+    return true;
+}
+
+// The signature member was written as zeros, as the digest takes it.
+bool ArchiveRebuild::Source::sign(Output& out, const Layout& layout, Md5& digest) {
+    const auto signature = SignWeakly(digest.Finish());
+    if (!signature)
+        return fail("the map could not be signed");
+    const std::uint32_t at = layout.blocks[layout.hashes[*signatureEntry].block].offset;
+    return out.PutAt(archiveOffset + at, signature->data(), signature->size()) ||
+           fail(errnoReason());
+}
+
 ArchiveRebuild::ArchiveRebuild(std::unique_ptr<Source> source) : source(std::move(source)) {}
 
 ArchiveRebuild::~ArchiveRebuild() = default;
@@ -594,66 +668,21 @@ bool ArchiveRebuild::Write(const std::string& path, const ProgressCall& progress
     if (s.signatureEntry)
         s.written[*s.signatureEntry] = {std::string(kWeakSignatureMemberSize, '\0'),
                                         kWeakSignatureMemberSize, MPQ_FILE_EXISTS};
-    std::vector<HashEntry> newHashes;
-    const std::vector<PlacedBlock> placed = s.placeBlocks(newHashes);
-    std::vector<BlockEntry> newBlocks;
-    std::uint64_t end = sizeof(ArchiveHeader);
-    for (const PlacedBlock& block : placed) {
-        newBlocks.push_back(block.entry);
-        end += block.entry.storedSize;
-    }
-    const std::uint64_t hashTablePos = end;
-    const std::uint64_t blockTablePos = hashTablePos + newHashes.size() * sizeof(HashEntry);
-    const std::uint64_t archiveSize = blockTablePos + newBlocks.size() * sizeof(BlockEntry);
-    if (archiveSize > std::numeric_limits<std::uint32_t>::max())
+    const Layout layout = s.layOut();
+    if (layout.header.archiveSize == 0)
         return s.fail("the new map would be larger than its format allows");
-    const ArchiveHeader header{{'M', 'P', 'Q', '\x1A'},
-                               sizeof(ArchiveHeader),
-                               static_cast<std::uint32_t>(archiveSize),
-                               0,
-                               s.sectorShift,
-                               static_cast<std::uint32_t>(hashTablePos),
-                               static_cast<std::uint32_t>(blockTablePos),
-                               static_cast<std::uint32_t>(newHashes.size()),
-                               static_cast<std::uint32_t>(newBlocks.size())};
-
     Output out(path);
     if (!out.Opened())
         return s.fail(errnoReason());
-    std::string prefix(s.archiveOffset, '\0');
-    if (!s.read(0, prefix.data(), prefix.size()))
-        return false;
-    // A map is signed from its map header on, other archives from their own header.
     Md5 digest;
-    const bool mapHeader = prefix.starts_with("HM3W");
-    if (s.signatureEntry && mapHeader)
-        out.Digest(&digest);
-    if (!out.Put(prefix.data(), prefix.size()))
-        return s.fail(errnoReason());
-    if (s.signatureEntry)
-        out.Digest(&digest);
-    const std::uint64_t total = s.archiveOffset + archiveSize;
-    if (!out.Put(reinterpret_cast<const char*>(&header), sizeof header))
-        return s.fail(errnoReason());
-    for (const PlacedBlock& block : placed)
-        if (!s.writeBlock(out, block, progress, total))
-            return false;
-    // Windows keeps a file that is open from being replaced, and the source may be the target.
-    s.raw.close();
-    if (!out.PutTable(newHashes, "(hash table)") || !out.PutTable(newBlocks, "(block table)"))
-        return s.fail(errnoReason());
-    if (s.signatureEntry) {
-        const auto signature = SignWeakly(digest.Finish());
-        const std::uint32_t at = newBlocks[newHashes[*s.signatureEntry].block].offset;
-        if (!signature)
-            return s.fail("the map could not be signed");
-        if (!out.PutAt(s.archiveOffset + at, signature->data(), signature->size()))
-            return s.fail(errnoReason());
-    }
+    if (!s.writeArchive(out, layout, digest, progress))
+        return false;
+    if (s.signatureEntry && !s.sign(out, layout, digest))
+        return false;
     if (!out.Close())
         return s.fail(errnoReason());
     if (progress)
-        progress(total, total);
+        progress(out.Position(), out.Position());
     return true;
 }
 

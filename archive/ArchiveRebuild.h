@@ -49,6 +49,7 @@ public:
     const std::string& FailureReason() const;
 
 private:
+    struct Layout;
     struct Source;
     explicit ArchiveRebuild(std::unique_ptr<Source> source);
 

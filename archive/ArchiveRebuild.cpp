@@ -228,6 +228,8 @@ struct ArchiveRebuild::Source {
     std::optional<std::size_t> signatureEntry;
     std::string failure;
 
+    bool readArchive(HANDLE mpq);
+    void survey();
     bool read(std::uint64_t at, char* bytes, std::size_t size);
     bool readNames(HANDLE mpq);
     void findKeys();
@@ -574,6 +576,44 @@ ArchiveRebuild::ArchiveRebuild(std::unique_ptr<Source> source) : source(std::mov
 
 ArchiveRebuild::~ArchiveRebuild() = default;
 
+// The library's view of the archive: where it starts, its sectors, its tables, the names its
+// "(listfile)" gives.
+bool ArchiveRebuild::Source::readArchive(HANDLE mpq) {
+    archiveOffset = FileInfo<ULONGLONG>(mpq, SFileMpqHeaderOffset);
+    sectorSize = FileInfo<DWORD>(mpq, SFileMpqSectorSize);
+    sectorShift = static_cast<std::uint16_t>(std::countr_zero(sectorSize) -
+                                             std::countr_zero(kSmallestSector));
+    std::vector<TMPQHash> libraryHashes;
+    std::vector<TMPQBlock> libraryBlocks;
+    raw.open(PathFromUtf8(path), std::ios::binary | std::ios::ate);
+    if (!ReadLibraryTable(mpq, SFileMpqHashTableSize, SFileMpqHashTable, libraryHashes) ||
+        !ReadLibraryTable(mpq, SFileMpqBlockTableSize, SFileMpqBlockTable, libraryBlocks) ||
+        sectorSize < kSmallestSector || !raw || !InternalMembersAreSafe(path, mpq) ||
+        !readNames(mpq))
+        return false;
+    fileSize = static_cast<std::uint64_t>(raw.tellg());
+    hashes.resize(libraryHashes.size());
+    copyBytes(hashes.data(), libraryHashes.data(), hashes.size() * sizeof(HashEntry));
+    blocks.resize(libraryBlocks.size());
+    copyBytes(blocks.data(), libraryBlocks.data(), blocks.size() * sizeof(BlockEntry));
+    return true;
+}
+
+// Which blocks are shared, which keys are known, whether the archive can be written anew.
+void ArchiveRebuild::Source::survey() {
+    entriesOfBlock.assign(blocks.size(), 0);
+    for (const HashEntry& entry : hashes)
+        if (entry.block < blocks.size())
+            ++entriesOfBlock[entry.block];
+    findKeys();
+    // The look-up of a name needs a table whose size is a power of two.
+    keepsEverything = std::has_single_bit(hashes.size()) &&
+                      std::all_of(baseKeys.begin(), baseKeys.end(),
+                                  [](const auto& key) { return key.second.has_value(); });
+    if (keepsEverything)
+        signatureEntry = findEntry(kSignatureName, kNeutralLocale);
+}
+
 std::unique_ptr<ArchiveRebuild> ArchiveRebuild::Open(const std::string& sourcePath,
                                                      OpenFailure* failure) {
     const DWORD readOnly = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES;
@@ -586,36 +626,11 @@ std::unique_ptr<ArchiveRebuild> ArchiveRebuild::Open(const std::string& sourcePa
     }
     auto source = std::make_unique<Source>();
     source->path = sourcePath;
-    source->archiveOffset = FileInfo<ULONGLONG>(mpq.get(), SFileMpqHeaderOffset);
-    source->sectorSize = FileInfo<DWORD>(mpq.get(), SFileMpqSectorSize);
-    source->sectorShift = static_cast<std::uint16_t>(std::countr_zero(source->sectorSize) -
-                                                     std::countr_zero(kSmallestSector));
-    std::vector<TMPQHash> hashes;
-    std::vector<TMPQBlock> blocks;
-    source->raw.open(PathFromUtf8(sourcePath), std::ios::binary | std::ios::ate);
-    if (!ReadLibraryTable(mpq.get(), SFileMpqHashTableSize, SFileMpqHashTable, hashes) ||
-        !ReadLibraryTable(mpq.get(), SFileMpqBlockTableSize, SFileMpqBlockTable, blocks) ||
-        source->sectorSize < kSmallestSector || !source->raw ||
-        !InternalMembersAreSafe(sourcePath, mpq.get()) || !source->readNames(mpq.get())) {
+    if (!source->readArchive(mpq.get())) {
         ReportFailure(failure, OpenFailure::NotAnArchive);
         return nullptr;
     }
-    source->fileSize = static_cast<std::uint64_t>(source->raw.tellg());
-    source->hashes.resize(hashes.size());
-    copyBytes(source->hashes.data(), hashes.data(), hashes.size() * sizeof(HashEntry));
-    source->blocks.resize(blocks.size());
-    copyBytes(source->blocks.data(), blocks.data(), blocks.size() * sizeof(BlockEntry));
-    source->entriesOfBlock.assign(blocks.size(), 0);
-    for (const HashEntry& entry : source->hashes)
-        if (entry.block < blocks.size())
-            ++source->entriesOfBlock[entry.block];
-    source->findKeys();
-    // The look-up of a name needs a table whose size is a power of two.
-    source->keepsEverything = std::has_single_bit(source->hashes.size()) &&
-                              std::all_of(source->baseKeys.begin(), source->baseKeys.end(),
-                                          [](const auto& key) { return key.second.has_value(); });
-    if (source->keepsEverything)
-        source->signatureEntry = source->findEntry(kSignatureName, kNeutralLocale);
+    source->survey();
     return std::unique_ptr<ArchiveRebuild>(new ArchiveRebuild(std::move(source)));
 }
 

@@ -107,9 +107,12 @@ void compressSectors(std::string_view plain, std::uint32_t sectorSize, WorkerOut
 
 } // namespace
 
-SectorCompressor::SectorCompressor(std::uint32_t sectorSize, std::uint32_t size)
-    : sectorSize(sectorSize), size(size),
-      workers(std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers)) {
+unsigned SectorCompressor::DefaultWorkers() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers);
+}
+
+SectorCompressor::SectorCompressor(std::uint32_t sectorSize, std::uint32_t size, unsigned workers)
+    : sectorSize(sectorSize), size(size), workers(std::max(workers, 1u)) {
     const std::uint32_t sectorCount = size == 0 ? 0 : (size - 1) / sectorSize + 1;
     offsets.reserve((sectorCount + 1) * sizeof(std::uint32_t));
     pending.reserve(

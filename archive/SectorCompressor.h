@@ -12,7 +12,11 @@ namespace parlune::Kestmarlapi {
 // batches of sectors, spread over every core.
 class SectorCompressor {
 public:
-    SectorCompressor(std::uint32_t sectorSize, std::uint32_t size);
+    // Spreads the work over workers threads; by default one for each core.
+    SectorCompressor(std::uint32_t sectorSize, std::uint32_t size,
+                     unsigned workers = DefaultWorkers());
+
+    static unsigned DefaultWorkers();
 
     // False once the pieces exceed the size given.
     bool Add(std::string_view piece);

@@ -4,10 +4,14 @@
 // or strongly.
 
 #include "processing/RebuiltCopy.h"
+#include "archive/SectorCompressor.h"
 #include "processing/UpdatedCopy.h"
 #include "tests/support/WriterFixtures.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
 
 namespace parlune::test {
 namespace {
@@ -125,6 +129,47 @@ TEST(OnePassWriter, LeavesAMemberOfUnknownKeyToTheUpdateInPlace) {
     ASSERT_EQ(run.RunCatching(), "");
     EXPECT_TRUE(ReadMember(run.TargetPath, "secret.dat") == NoiseBytes(3000, 4));
     EXPECT_EQ(ReadMember(run.TargetPath, "war3map.w3u"), "unam Footman");
+}
+
+// A compressed member read back sector by sector, as archive readers read it.
+std::string inflatedSectors(const std::string& stored, std::uint32_t sectorSize, std::size_t size) {
+    const std::size_t sectors = (size + sectorSize - 1) / sectorSize;
+    std::vector<std::uint32_t> offsets(sectors + 1);
+    std::memcpy(offsets.data(), stored.data(), offsets.size() * sizeof(std::uint32_t));
+    std::string plain;
+    for (std::size_t i = 0; i < sectors; ++i) {
+        const std::string_view sector(stored.data() + offsets[i], offsets[i + 1] - offsets[i]);
+        std::string bytes(std::min<std::size_t>(sectorSize, size - i * sectorSize), '\0');
+        uLongf length = bytes.size();
+        if (sector.size() == bytes.size())
+            bytes = sector;
+        else if (sector[0] != '\x02' ||
+                 uncompress(reinterpret_cast<Bytef*>(bytes.data()), &length,
+                            reinterpret_cast<const Bytef*>(sector.data() + 1),
+                            sector.size() - 1) != Z_OK)
+            return "sector " + std::to_string(i) + " does not inflate";
+        plain += bytes.substr(0, length);
+    }
+    return plain;
+}
+
+// Text that compresses and noise that does not, over several batches of two workers, arriving
+// in pieces that end anywhere in a sector.
+TEST(SectorCompressor, GivesBackWhatItTook) {
+    const std::string plain = std::string(3'000'000, 'a') + NoiseBytes(2'500'000, 12) + "end";
+    Kestmarlapi::SectorCompressor compressor(4096, static_cast<std::uint32_t>(plain.size()), 2);
+    constexpr std::size_t kPiece = 7919;
+    for (std::size_t at = 0; at < plain.size(); at += kPiece)
+        ASSERT_TRUE(compressor.Add(std::string_view(plain).substr(at, kPiece)));
+    const std::string stored = compressor.Finish();
+    EXPECT_LT(stored.size(), plain.size());
+    EXPECT_TRUE(inflatedSectors(stored, 4096, plain.size()) == plain);
+    // Pieces that do not add up to the size announced give nothing.
+    for (const char* pieces : {"ab", "abcd"}) {
+        Kestmarlapi::SectorCompressor wrong(4096, 3, 2);
+        wrong.Add(pieces);
+        EXPECT_EQ(wrong.Finish(), "");
+    }
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include <tomcrypt.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 namespace parlune::Kestmarlapi {
